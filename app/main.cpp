@@ -1,0 +1,5 @@
+#include "app/run_decipher.hpp"
+
+int main() {
+    return run_decipher();
+}

@@ -1,0 +1,5 @@
+#pragma once
+
+// The whole run: deciphers "Crypt.txt" into "Decrypt.txt" with a key word read from standard
+// input. Returns the exit status.
+int run_decipher();

@@ -1,0 +1,187 @@
+// Runs the built tool in a scratch directory, one table row per case.
+#include "test_text.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+enum class place { file, absent, directory, dev_full };
+
+struct run_case {
+    const char *name;
+    place crypt_kind;
+    bytes crypt;
+    std::optional<bytes> key_input; // nullopt: standard input closed
+    place decrypt_kind;
+    bool stdout_full;
+    int status;
+    std::string out;
+    std::optional<bytes> decrypt; // nullopt: not checked (not a plain file)
+    std::string err;              // a fragment standard error must hold; "" means empty
+};
+
+bytes slurp(const fs::path &path) {
+    std::ifstream f(path, std::ios::binary);
+    std::string s((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    return {reinterpret_cast<const std::uint8_t *>(s.data()), s.size()};
+}
+
+void spill(const fs::path &path, const bytes &content) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char *>(content.data()),
+               static_cast<std::streamsize>(content.size()));
+}
+
+void make(const fs::path &path, place kind, const bytes &content) {
+    if (kind == place::file)
+        spill(path, content);
+    else if (kind == place::directory)
+        fs::create_directory(path);
+    else if (kind == place::dev_full)
+        fs::create_symlink("/dev/full", path);
+}
+
+void run(const run_case &c) {
+    SCOPED_TRACE(c.name);
+    char pattern[] = "/tmp/decipher-test-XXXXXX";
+    const fs::path dir = mkdtemp(pattern);
+    make(dir / "Crypt.txt", c.crypt_kind, c.crypt);
+    make(dir / "Decrypt.txt", c.decrypt_kind, {});
+    if (c.key_input)
+        spill(dir / "stdin", *c.key_input);
+
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0)
+            _exit(126);
+        const auto put = [](int fd, int target) {
+            if (fd != target) {
+                dup2(fd, target);
+                close(fd);
+            }
+        };
+        put(c.stdout_full ? open("/dev/full", O_WRONLY)
+                          : open("stdout", O_WRONLY | O_CREAT | O_TRUNC, 0600),
+            1);
+        put(open("stderr", O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+        // Last, so that no file opened here lands on a closed descriptor 0.
+        if (c.key_input)
+            put(open("stdin", O_RDONLY), 0);
+        else
+            close(0);
+        execl(DECIPHER_EXE, "decipher", "ignored-argument", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    int wstatus = 0;
+    ASSERT_EQ(waitpid(pid, &wstatus, 0), pid);
+    ASSERT_TRUE(WIFEXITED(wstatus));
+    EXPECT_EQ(WEXITSTATUS(wstatus), c.status);
+    if (!c.stdout_full) {
+        const bytes out = slurp(dir / "stdout");
+        EXPECT_EQ(std::string(out.begin(), out.end()), c.out);
+    }
+    const bytes err = slurp(dir / "stderr");
+    const std::string err_text(err.begin(), err.end());
+    if (c.err.empty()) {
+        EXPECT_EQ(err_text, "");
+    } else {
+        EXPECT_NE(err_text.find(c.err), std::string::npos) << err_text;
+    }
+    EXPECT_EQ(std::count(err_text.begin(), err_text.end(), '\n'), c.err.empty() ? 0 : 1);
+    if (c.decrypt) {
+        EXPECT_EQ(slurp(dir / "Decrypt.txt"), *c.decrypt);
+    }
+    fs::remove_all(dir);
+}
+
+const std::string prompt = "Enter key word: ";
+
+// "ПРИВЕТ, МИР! ЗДРАВСТВУЙ." as Windows-1251 capitals, and the key "КЛЮЧ" gives order 0 1 3 2.
+const bytes plain =
+    "\xCF\xD0\xC8\xC2\xC5\xD2\xCC\xC8\xD0\xC7\xC4\xD0\xC0\xC2\xD1\xD2\xC2\xD3\xC9"_b;
+const std::vector<std::int32_t> klyuch = {0, 1, 3, 2};
+
+TEST(DecipherCli, Runs) {
+    std::mt19937 rng(5);
+    const bytes cipher = sprinkle(rng, encipher(plain, klyuch));
+    const std::vector<std::int32_t> nine = {0, 1, 2, 3, 4, 5, 6, 7, 8};
+    // 81 letters: ends exactly at a block boundary.
+    const bytes square = random_letters(rng, 81);
+    const bytes big = random_letters(rng, 300000);
+    const run_case cases[] = {
+        {"normal run", place::file, cipher, "\xCA\xCB\xDE\xD7\n"_b, place::file, false, 0,
+         prompt + "INDEX SORT COMPLEATE: 0 1 3 2 \n", lowercase(plain), ""},
+        {"key longer than 9", place::file, sprinkle(rng, encipher(square, nine)),
+         "ABCDEFGHIJKL\n"_b, place::file, false, 0,
+         prompt + "INDEX SORT COMPLEATE: 0 1 2 3 4 5 6 7 8 \n", lowercase(square), ""},
+        {"CR LF key", place::file, encipher(plain, {1, 0}), "BA\r\n"_b, place::file, false, 0,
+         prompt + "INDEX SORT COMPLEATE: 1 0 \n", lowercase(plain), ""},
+        {"CR inside the key", place::file, encipher(plain, {1, 2, 0}), "b\ra\n"_b, place::file,
+         false, 0, prompt + "INDEX SORT COMPLEATE: 1 2 0 \n", lowercase(plain), ""},
+        {"blank key, no line break", place::file, encipher(plain, {0}), " "_b, place::file, false,
+         0, prompt + "INDEX SORT COMPLEATE: 0 \n", lowercase(plain), ""},
+        {"no letters", place::file, "Hello, world! 0123\r\n\xA8\xB8"_b, "key\n"_b, place::file,
+         false, 0, prompt + "INDEX SORT COMPLEATE: 1 0 2 \n", ""_b, ""},
+        {"missing input",
+         place::absent,
+         {},
+         "key\n"_b,
+         place::file,
+         false,
+         1,
+         "No file :(\n",
+         ""_b,
+         "Crypt.txt: No such file or directory"},
+        {"missing input and output",
+         place::absent,
+         {},
+         "key\n"_b,
+         place::directory,
+         false,
+         1,
+         "No file :(\n",
+         std::nullopt,
+         "Crypt.txt"},
+        {"empty key", place::file, cipher, "\n"_b, place::file, false, 1,
+         prompt + "INDEX SORT COMPLEATE: \n", ""_b, "key word: empty"},
+        {"input at its end", place::file, cipher, ""_b, place::file, false, 1,
+         prompt + "INDEX SORT COMPLEATE: \n", ""_b, "key word: empty"},
+        {"closed input", place::file, cipher, std::nullopt, place::file, false, 1, prompt, ""_b,
+         "standard input: Bad file descriptor"},
+        {"input is a directory",
+         place::directory,
+         {},
+         "key\n"_b,
+         place::file,
+         false,
+         1,
+         "",
+         ""_b,
+         "Crypt.txt: Is a directory"},
+        {"output not creatable", place::file, cipher, "key\n"_b, place::directory, false, 1, "",
+         std::nullopt, "Decrypt.txt: Is a directory"},
+        {"full disk, small output", place::file, cipher, "\xCA\xCB\xDE\xD7\n"_b, place::dev_full,
+         false, 1, prompt + "INDEX SORT COMPLEATE: 0 1 3 2 \n", std::nullopt,
+         "Decrypt.txt: No space left on device"},
+        {"full disk, large output", place::file, big, "k\n"_b, place::dev_full, false, 1,
+         prompt + "INDEX SORT COMPLEATE: 0 \n", std::nullopt,
+         "Decrypt.txt: No space left on device"},
+        {"full standard output", place::file, cipher, "\xCA\xCB\xDE\xD7\n"_b, place::file, true, 1,
+         "", lowercase(plain), "standard output"},
+    };
+    for (const auto &c : cases)
+        run(c);
+}
+
+} // namespace
