@@ -17,14 +17,14 @@
 
 namespace {
 
-constexpr const char *input_name = "Crypt.txt";
-constexpr const char *output_name = "Decrypt.txt";
+constexpr const char* input_name = "Crypt.txt";
+constexpr const char* output_name = "Decrypt.txt";
 
-void report(const char *what, const char *reason) {
+void report(const char* what, const char* reason) {
     std::fprintf(stderr, "decipher: %s: %s\n", what, reason);
 }
 
-void report_errno(const char *what, int error) {
+void report_errno(const char* what, int error) {
     report(what, std::strerror(error));
 }
 
@@ -39,7 +39,7 @@ void keep_standard_descriptors() {
 
 // Reads one line and keeps at most max_key_length bytes of it as typed, blanks included; a CR
 // before the line feed belongs to the line break. Returns the key length, or -1 on a read error.
-int read_key_word(std::FILE *console, std::array<char, max_key_length + 1> &key) {
+int read_key_word(std::FILE* console, std::array<char, max_key_length + 1>& key) {
     // One byte more than a key holds, to see a CR that ends a line of a full key.
     std::array<char, max_key_length + 1> line{};
     int length = 0;
@@ -56,7 +56,7 @@ int read_key_word(std::FILE *console, std::array<char, max_key_length + 1> &key)
     return length;
 }
 
-int close_all(std::FILE *in, std::FILE *out, int status) {
+int close_all(std::FILE* in, std::FILE* out, int status) {
     if (in != nullptr)
         std::fclose(in);
     // A full disk may only show when the last buffered letters go out.
@@ -77,11 +77,11 @@ int close_all(std::FILE *in, std::FILE *out, int status) {
 int run_decipher() {
     keep_standard_descriptors();
 
-    std::FILE *in = std::fopen(input_name, "r");
+    std::FILE* in = std::fopen(input_name, "r");
     int input_errno = errno;
-    std::FILE *out = std::fopen(output_name, "w");
+    std::FILE* out = std::fopen(output_name, "w");
     const int output_errno = errno;
-    std::FILE *counting = in != nullptr ? std::fopen(input_name, "r") : nullptr;
+    std::FILE* counting = in != nullptr ? std::fopen(input_name, "r") : nullptr;
     if (in != nullptr && counting == nullptr)
         input_errno = errno;
 
@@ -119,7 +119,7 @@ int run_decipher() {
         return close_all(in, out, 1);
     }
 
-    const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(io_chunk_size);
+    const auto buffer = make_io_buffer(io_chunk_size);
     switch (decipher_stream(in, out, order.data(), n, letter_total, buffer.get(), io_chunk_size)) {
     case stream_fault::none:
         return close_all(in, out, 0);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-void fill_column_order(std::int32_t *order, int n, const char *key_word) {
+void fill_column_order(std::int32_t* order, int n, const char* key_word) {
     std::array<signed char, max_key_length> sorted{};
     std::copy_n(key_word, n, sorted.begin());
     std::sort(sorted.begin(), sorted.begin() + n);
@@ -23,7 +23,7 @@ void fill_column_order(std::int32_t *order, int n, const char *key_word) {
     }
 }
 
-void print_column_order(std::FILE *console, const std::int32_t *order, int n) {
+void print_column_order(std::FILE* console, const std::int32_t* order, int n) {
     std::fputs("INDEX SORT COMPLEATE: ", console);
     for (int rank = 0; rank < n; ++rank)
         std::fprintf(console, "%d ", static_cast<int>(order[rank]));
@@ -31,7 +31,7 @@ void print_column_order(std::FILE *console, const std::int32_t *order, int n) {
     std::fflush(console);
 }
 
-void order_key_columns(std::int32_t *order, int n, const char *key_word) {
+void order_key_columns(std::int32_t* order, int n, const char* key_word) {
     fill_column_order(order, n, key_word);
     print_column_order(stdout, order, n);
 }

@@ -4,10 +4,25 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <new>
 
 // Bytes fetched per read. 256 KiB measured best among 64 KiB..4 MiB (bench/README.md);
 // smaller chunks pay more calls, larger ones fall out of the L2 cache.
 inline constexpr std::size_t io_chunk_size = 256 * 1024;
+
+inline constexpr auto free_bytes = [](std::uint8_t* bytes) { std::free(bytes); };
+using io_buffer = std::unique_ptr<std::uint8_t[], decltype(free_bytes)>;
+
+// Page-aligned, because the kernel copies into such a buffer markedly faster.
+inline io_buffer make_io_buffer(std::size_t size) {
+    constexpr std::size_t page = 4096;
+    void* bytes = std::aligned_alloc(page, (size + page - 1) / page * page);
+    if (bytes == nullptr)
+        throw std::bad_alloc();
+    return io_buffer(static_cast<std::uint8_t*>(bytes));
+}
 
 // Windows-1251 А..Я and а..я: 0xC0..0xFF, i.e. -64..-1 as a signed byte.
 constexpr bool is_letter_byte(std::uint8_t b) {
@@ -20,13 +35,19 @@ constexpr bool is_alphabet_letter(char c) {
 }
 
 // Moves the letters of bytes[0, size) to its front, in order; returns how many there are.
-std::size_t keep_letters(std::uint8_t *bytes, std::size_t size);
+// The bytes after them are left with no meaning.
+std::size_t keep_letters(std::uint8_t* bytes, std::size_t size);
+// The same, a byte at a time: the reference the vector paths are checked against.
+std::size_t keep_letters_scalar(std::uint8_t* bytes, std::size_t size);
+
+// The number of letters in bytes[0, size).
+std::size_t count_letter_bytes(const std::uint8_t* bytes, std::size_t size);
 
 // Letters from the stream's position to its end, or -1 (after printing "No file :(") when the
 // stream is absent. Stops early on a read error; the caller tells that apart with ferror.
-std::int64_t count_letters(std::FILE *stream, std::size_t chunk_size = io_chunk_size);
+std::int64_t count_letters(std::FILE* stream, std::size_t chunk_size = io_chunk_size);
 
 // Stores the next blocks * n * n letters of the stream at the start of block and returns how
-// many it stored: fewer only at the end of the stream or on a read error. Never reads past the
-// last letter it stores, so the stream is left right behind it.
-std::size_t read_block(std::FILE *stream, std::uint8_t *block, int n, std::size_t blocks = 1);
+// many it stored: fewer only at the end of the stream or on a read error. Never consumes a
+// letter it does not store, so the stream is left right behind the last one.
+std::size_t read_block(std::FILE* stream, std::uint8_t* block, int n, std::size_t blocks = 1);

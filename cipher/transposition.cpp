@@ -1,9 +1,15 @@
 #include "cipher/transposition.hpp"
 
 #include "cipher/letter_stream.hpp"
+#include "cipher/simd.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+
+#if DECIPHER_X86
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -14,9 +20,9 @@ constexpr std::uint8_t lowercase(std::uint8_t letter) {
 
 } // namespace
 
-std::size_t unscramble_block(const std::uint8_t *block, const std::int32_t *order, int n,
+std::size_t unscramble_block(const std::uint8_t* block, const std::int32_t* order, int n,
                              std::int64_t letters_done, std::int64_t letter_total,
-                             std::uint8_t *plain) {
+                             std::uint8_t* plain) {
     std::array<std::uint8_t, max_block_size> cell; // only present cells are set or read
     std::size_t t = 0;
     for (int rank = 0; rank < n; ++rank) {
@@ -31,7 +37,7 @@ std::size_t unscramble_block(const std::uint8_t *block, const std::int32_t *orde
     return written;
 }
 
-bool decipher_block(std::FILE *output, const std::uint8_t *block, const std::int32_t *order, int n,
+bool decipher_block(std::FILE* output, const std::uint8_t* block, const std::int32_t* order, int n,
                     std::int64_t letters_done, std::int64_t letter_total) {
     std::array<std::uint8_t, max_block_size> plain;
     const std::size_t size =
@@ -39,7 +45,7 @@ bool decipher_block(std::FILE *output, const std::uint8_t *block, const std::int
     return std::fwrite(plain.data(), 1, size, output) == size;
 }
 
-void make_block_table(const std::int32_t *order, int n, std::uint8_t *table) {
+void make_block_table(const std::int32_t* order, int n, std::uint8_t* table) {
     // In a full block every column holds n letters, so column order[rank] starts at rank * n
     // in the ciphertext and its row j sits j further on.
     for (int rank = 0; rank < n; ++rank)
@@ -47,19 +53,135 @@ void make_block_table(const std::int32_t *order, int n, std::uint8_t *table) {
             table[j * n + order[rank]] = static_cast<std::uint8_t>(rank * n + j);
 }
 
-void decipher_full_blocks(std::uint8_t *letters, std::size_t blocks, const std::uint8_t *table,
-                          int n) {
+void decipher_full_blocks_scalar(std::uint8_t* letters, std::size_t blocks,
+                                 const std::uint8_t* table, int n) {
     const auto size = static_cast<std::size_t>(n * n);
     std::array<std::uint8_t, max_block_size> cipher;
-    for (std::uint8_t *block = letters; block != letters + blocks * size; block += size) {
+    for (std::uint8_t* block = letters; block != letters + blocks * size; block += size) {
         std::memcpy(cipher.data(), block, size);
         for (std::size_t q = 0; q < size; ++q)
             block[q] = lowercase(cipher[table[q]]);
     }
 }
 
-stream_fault decipher_stream(std::FILE *in, std::FILE *out, const std::int32_t *order, int n,
-                             std::int64_t letter_total, std::uint8_t *buffer,
+#if DECIPHER_X86
+namespace {
+
+// A block of n * n bytes is seen as 16-byte chunks; the last is pulled back to end with the
+// block, overlapping the one before, so that nothing outside the block is read or written.
+// Output chunk k is the OR of every source chunk s shuffled through control[k][s], which picks
+// the bytes of s that chunk k needs and zeroes the rest. Bytes two source chunks share come out
+// the same from either, so the overlap does no harm.
+template <int n>
+__attribute__((target("ssse3"))) void
+decipher_blocks_ssse3(std::uint8_t* letters, std::size_t blocks, const std::uint8_t* table) {
+    constexpr std::size_t size = n * n;
+    static_assert(size >= 16);
+    constexpr std::size_t chunks = (size + 15) / 16;
+    constexpr auto offset = [](std::size_t k) { return std::min(16 * k, size - 16); };
+
+    __m128i control[chunks][chunks];
+    for (std::size_t k = 0; k < chunks; ++k)
+        for (std::size_t s = 0; s < chunks; ++s) {
+            alignas(16) std::uint8_t pick[16];
+            for (std::size_t i = 0; i < 16; ++i) {
+                const std::size_t from = table[offset(k) + i];
+                pick[i] = from >= offset(s) && from < offset(s) + 16
+                              ? static_cast<std::uint8_t>(from - offset(s))
+                              : std::uint8_t{0x80};
+            }
+            control[k][s] = _mm_load_si128(reinterpret_cast<const __m128i*>(pick));
+        }
+
+    const __m128i case_bit = _mm_set1_epi8(0x20);
+    for (std::uint8_t* block = letters; block != letters + blocks * size; block += size) {
+        __m128i in[chunks];
+        for (std::size_t s = 0; s < chunks; ++s)
+            in[s] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + offset(s)));
+        __m128i out[chunks];
+        for (std::size_t k = 0; k < chunks; ++k) {
+            out[k] = case_bit;
+            for (std::size_t s = 0; s < chunks; ++s)
+                out[k] = _mm_or_si128(out[k], _mm_shuffle_epi8(in[s], control[k][s]));
+        }
+        for (std::size_t k = 0; k < chunks; ++k)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(block + offset(k)), out[k]);
+    }
+}
+
+// The same with 32-byte output chunks: each 16-byte source chunk is copied to both halves of
+// a 32-byte register, so that one in-lane shuffle serves two output chunks of 16 at once.
+template <int n>
+__attribute__((target("avx2"))) void decipher_blocks_avx2(std::uint8_t* letters, std::size_t blocks,
+                                                          const std::uint8_t* table) {
+    constexpr std::size_t size = n * n;
+    static_assert(size >= 32);
+    constexpr std::size_t sources = (size + 15) / 16;
+    constexpr std::size_t outputs = (size + 31) / 32;
+    constexpr auto source_offset = [](std::size_t s) { return std::min(16 * s, size - 16); };
+    constexpr auto output_offset = [](std::size_t k) { return std::min(32 * k, size - 32); };
+
+    __m256i control[outputs][sources];
+    for (std::size_t k = 0; k < outputs; ++k)
+        for (std::size_t s = 0; s < sources; ++s) {
+            alignas(32) std::uint8_t pick[32];
+            for (std::size_t i = 0; i < 32; ++i) {
+                const std::size_t from = table[output_offset(k) + i];
+                pick[i] = from >= source_offset(s) && from < source_offset(s) + 16
+                              ? static_cast<std::uint8_t>(from - source_offset(s))
+                              : std::uint8_t{0x80};
+            }
+            control[k][s] = _mm256_load_si256(reinterpret_cast<const __m256i*>(pick));
+        }
+
+    const __m256i case_bit = _mm256_set1_epi8(0x20);
+    for (std::uint8_t* block = letters; block != letters + blocks * size; block += size) {
+        __m256i in[sources];
+        for (std::size_t s = 0; s < sources; ++s)
+            in[s] = _mm256_broadcastsi128_si256(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + source_offset(s))));
+        __m256i out[outputs];
+        for (std::size_t k = 0; k < outputs; ++k) {
+            out[k] = case_bit;
+            for (std::size_t s = 0; s < sources; ++s)
+                out[k] = _mm256_or_si256(out[k], _mm256_shuffle_epi8(in[s], control[k][s]));
+        }
+        for (std::size_t k = 0; k < outputs; ++k)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(block + output_offset(k)), out[k]);
+    }
+}
+
+} // namespace
+#endif
+
+void decipher_full_blocks(std::uint8_t* letters, std::size_t blocks, const std::uint8_t* table,
+                          int n) {
+#if DECIPHER_X86
+    const simd_level level = simd_in_use();
+    if (level == simd_level::avx2 && n >= 6) {
+        switch (n) {
+        case 6: return decipher_blocks_avx2<6>(letters, blocks, table);
+        case 7: return decipher_blocks_avx2<7>(letters, blocks, table);
+        case 8: return decipher_blocks_avx2<8>(letters, blocks, table);
+        default: return decipher_blocks_avx2<9>(letters, blocks, table);
+        }
+    }
+    if (level != simd_level::scalar && n >= 4) {
+        switch (n) {
+        case 4: return decipher_blocks_ssse3<4>(letters, blocks, table);
+        case 5: return decipher_blocks_ssse3<5>(letters, blocks, table);
+        case 6: return decipher_blocks_ssse3<6>(letters, blocks, table);
+        case 7: return decipher_blocks_ssse3<7>(letters, blocks, table);
+        case 8: return decipher_blocks_ssse3<8>(letters, blocks, table);
+        default: return decipher_blocks_ssse3<9>(letters, blocks, table);
+        }
+    }
+#endif
+    decipher_full_blocks_scalar(letters, blocks, table, n); // blocks under 16 bytes, or no SIMD
+}
+
+stream_fault decipher_stream(std::FILE* in, std::FILE* out, const std::int32_t* order, int n,
+                             std::int64_t letter_total, std::uint8_t* buffer,
                              std::size_t buffer_size) {
     const auto block_size = static_cast<std::size_t>(n * n);
     const std::size_t blocks_per_read = buffer_size / block_size;

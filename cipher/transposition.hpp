@@ -18,20 +18,20 @@ inline constexpr std::size_t max_block_size =
 // ciphertext letters in file order, letters_done is the text position of its first cell and
 // letter_total the length of the text. Writes the present cells row by row, lowercased, to
 // plain and returns how many.
-std::size_t unscramble_block(const std::uint8_t *block, const std::int32_t *order, int n,
+std::size_t unscramble_block(const std::uint8_t* block, const std::int32_t* order, int n,
                              std::int64_t letters_done, std::int64_t letter_total,
-                             std::uint8_t *plain);
+                             std::uint8_t* plain);
 
 // unscramble_block, written to output. False on a write error.
-bool decipher_block(std::FILE *output, const std::uint8_t *block, const std::int32_t *order, int n,
+bool decipher_block(std::FILE* output, const std::uint8_t* block, const std::int32_t* order, int n,
                     std::int64_t letters_done, std::int64_t letter_total);
 
 // For a full block: table[q] is the index, among the block's ciphertext letters, of the letter
 // that belongs at block position q. Holds n * n entries.
-void make_block_table(const std::int32_t *order, int n, std::uint8_t *table);
+void make_block_table(const std::int32_t* order, int n, std::uint8_t* table);
 
 // The fast path: deciphers whole blocks of n * n letters in place.
-void decipher_full_blocks(std::uint8_t *letters, std::size_t blocks, const std::uint8_t *table,
+void decipher_full_blocks(std::uint8_t* letters, std::size_t blocks, const std::uint8_t* table,
                           int n);
 
 enum class stream_fault { none, read, write, changed };
@@ -39,6 +39,6 @@ enum class stream_fault { none, read, write, changed };
 // The block loop: deciphers the letters of in, from its position, into out. letter_total is
 // the count taken of the same letters beforehand; `changed` means the stream did not hold
 // that many. buffer holds at least one block; its whole blocks are one read.
-stream_fault decipher_stream(std::FILE *in, std::FILE *out, const std::int32_t *order, int n,
-                             std::int64_t letter_total, std::uint8_t *buffer,
+stream_fault decipher_stream(std::FILE* in, std::FILE* out, const std::int32_t* order, int n,
+                             std::int64_t letter_total, std::uint8_t* buffer,
                              std::size_t buffer_size);

@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 enum class place { file, absent, directory, dev_full };
 
 struct run_case {
-    const char *name;
+    const char* name;
     place crypt_kind;
     bytes crypt;
     std::optional<bytes> key_input; // nullopt: standard input closed
@@ -31,19 +31,19 @@ struct run_case {
     std::string err;              // a fragment standard error must hold; "" means empty
 };
 
-bytes slurp(const fs::path &path) {
+bytes slurp(const fs::path& path) {
     std::ifstream f(path, std::ios::binary);
     std::string s((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-    return {reinterpret_cast<const std::uint8_t *>(s.data()), s.size()};
+    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
 }
 
-void spill(const fs::path &path, const bytes &content) {
+void spill(const fs::path& path, const bytes& content) {
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char *>(content.data()),
+        .write(reinterpret_cast<const char*>(content.data()),
                static_cast<std::streamsize>(content.size()));
 }
 
-void make(const fs::path &path, place kind, const bytes &content) {
+void make(const fs::path& path, place kind, const bytes& content) {
     if (kind == place::file)
         spill(path, content);
     else if (kind == place::directory)
@@ -52,7 +52,7 @@ void make(const fs::path &path, place kind, const bytes &content) {
         fs::create_symlink("/dev/full", path);
 }
 
-void run(const run_case &c) {
+void run(const run_case& c) {
     SCOPED_TRACE(c.name);
     char pattern[] = "/tmp/decipher-test-XXXXXX";
     const fs::path dir = mkdtemp(pattern);
@@ -80,7 +80,7 @@ void run(const run_case &c) {
             put(open("stdin", O_RDONLY), 0);
         else
             close(0);
-        execl(DECIPHER_EXE, "decipher", "ignored-argument", static_cast<char *>(nullptr));
+        execl(DECIPHER_EXE, "decipher", "ignored-argument", static_cast<char*>(nullptr));
         _exit(127);
     }
     int wstatus = 0;
@@ -180,7 +180,7 @@ TEST(DecipherCli, Runs) {
         {"full standard output", place::file, cipher, "\xCA\xCB\xDE\xD7\n"_b, place::file, true, 1,
          "", lowercase(plain), "standard output"},
     };
-    for (const auto &c : cases)
+    for (const auto& c : cases)
         run(c);
 }
 

@@ -9,7 +9,7 @@
 
 namespace {
 
-std::vector<std::int32_t> order_of(const std::string &key) {
+std::vector<std::int32_t> order_of(const std::string& key) {
     std::vector<std::int32_t> order(key.size(), -1);
     fill_column_order(order.data(), static_cast<int>(key.size()), key.c_str());
     return order;
@@ -17,7 +17,7 @@ std::vector<std::int32_t> order_of(const std::string &key) {
 
 TEST(KeyOrder, Rules) {
     struct row {
-        const char *name;
+        const char* name;
         std::string key;
         std::vector<std::int32_t> order;
     };
@@ -40,7 +40,7 @@ TEST(KeyOrder, Rules) {
          "b\xC0",
          {3, 1, 2, 0}},
     };
-    for (const auto &r : rows)
+    for (const auto& r : rows)
         EXPECT_EQ(order_of(r.key), r.order) << r.name;
 }
 
@@ -66,7 +66,7 @@ TEST(KeyOrder, MatchesStableSortForRandomKeys) {
 TEST(KeyOrder, LineEndsWithSpaceBeforeBreak) {
     const std::int32_t order[] = {0, 1, 3, 2};
     for (const int n : {4, 1, 0}) {
-        std::FILE *f = std::tmpfile();
+        std::FILE* f = std::tmpfile();
         print_column_order(f, order, n);
         const bytes expected = n == 4   ? "INDEX SORT COMPLEATE: 0 1 3 2 \n"_b
                                : n == 1 ? "INDEX SORT COMPLEATE: 0 \n"_b

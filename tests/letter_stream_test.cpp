@@ -16,13 +16,13 @@ TEST(LetterStream, AlphabetIsExactly0xC0To0xFF) {
     const row rows[] = {{0x00, false}, {0x1A, false}, {0x41, false}, {0x7F, false},
                         {0x80, false}, {0xA8, false}, {0xB8, false}, {0xBF, false},
                         {0xC0, true},  {0xDF, true},  {0xE0, true},  {0xFF, true}};
-    for (const auto &r : rows) {
+    for (const auto& r : rows) {
         EXPECT_EQ(is_alphabet_letter(static_cast<char>(r.value)), r.letter) << r.value;
         EXPECT_EQ(is_letter_byte(static_cast<std::uint8_t>(r.value)), r.letter) << r.value;
     }
 }
 
-bytes letters_of(const bytes &text) {
+bytes letters_of(const bytes& text) {
     bytes letters;
     std::copy_if(text.begin(), text.end(), std::back_inserter(letters),
                  [](std::uint8_t b) { return b >= 0xC0; });
@@ -37,17 +37,17 @@ TEST(LetterStream, CountAndBlocksAtEveryBufferBoundary) {
     for (const std::size_t size : {1U, 2U, 80U, 81U, 82U, 4095U, 4096U, 4097U, 20000U})
         texts.push_back(sprinkle(rng, random_letters(rng, size)));
 
-    for (const auto &text : texts) {
+    for (const auto& text : texts) {
         const bytes letters = letters_of(text);
         for (const std::size_t chunk : {1U, 2U, 3U, 80U, 81U, 82U, 4095U, 4096U, 4097U}) {
-            std::FILE *f = file_with(text);
+            std::FILE* f = file_with(text);
             EXPECT_EQ(count_letters(f, chunk), static_cast<std::int64_t>(letters.size()));
             EXPECT_NE(std::feof(f), 0);
             std::fclose(f);
         }
         for (const int n : {1, 2, 9}) {
             for (const std::size_t blocks : {1U, 2U, 50U}) {
-                std::FILE *f = file_with(text);
+                std::FILE* f = file_with(text);
                 const std::size_t want = static_cast<std::size_t>(n * n) * blocks;
                 bytes read;
                 bytes block(want, 0);
@@ -64,7 +64,7 @@ TEST(LetterStream, CountAndBlocksAtEveryBufferBoundary) {
 }
 
 TEST(LetterStream, BlockStopsRightAfterItsLastLetter) {
-    std::FILE *f = file_with("\xC0\xC1\n\xC2 \xC3,\xC4\xC5."_b);
+    std::FILE* f = file_with("\xC0\xC1\n\xC2 \xC3,\xC4\xC5."_b);
     std::uint8_t block[4];
     ASSERT_EQ(read_block(f, block, 2), 4U);
     EXPECT_EQ(bytes(block, 4), "\xC0\xC1\xC2\xC3"_b);

@@ -11,12 +11,12 @@
 
 using bytes = std::basic_string<std::uint8_t>;
 
-inline bytes operator""_b(const char *text, std::size_t size) {
-    return {reinterpret_cast<const std::uint8_t *>(text), size};
+inline bytes operator""_b(const char* text, std::size_t size) {
+    return {reinterpret_cast<const std::uint8_t*>(text), size};
 }
 
 // Block by block: for each rank, the present cells of column order[rank] from the top.
-inline bytes encipher(const bytes &plain, const std::vector<std::int32_t> &order) {
+inline bytes encipher(const bytes& plain, const std::vector<std::int32_t>& order) {
     const std::size_t n = order.size();
     const std::size_t block = n * n;
     bytes cipher;
@@ -30,23 +30,23 @@ inline bytes encipher(const bytes &plain, const std::vector<std::int32_t> &order
 }
 
 inline bytes lowercase(bytes text) {
-    for (auto &b : text)
+    for (auto& b : text)
         b = static_cast<std::uint8_t>(b | 0x20U);
     return text;
 }
 
 // Letters of either case, drawn from a fixed seed.
-inline bytes random_letters(std::mt19937 &rng, std::size_t size) {
+inline bytes random_letters(std::mt19937& rng, std::size_t size) {
     std::uniform_int_distribution<int> letter(0xC0, 0xFF);
     bytes text(size, 0);
-    for (auto &b : text)
+    for (auto& b : text)
         b = static_cast<std::uint8_t>(letter(rng));
     return text;
 }
 
 // Puts a non-letter (blank, punctuation, line break, Ё, ё, Latin, 0x1A) before about every
 // third letter, and one at the end.
-inline bytes sprinkle(std::mt19937 &rng, const bytes &letters) {
+inline bytes sprinkle(std::mt19937& rng, const bytes& letters) {
     static const bytes noise = " .,\r\n\xA8\xB8Zq7\x1A\xBF"_b;
     std::uniform_int_distribution<std::size_t> pick(0, noise.size() * 3 - 1);
     bytes out;
@@ -58,7 +58,7 @@ inline bytes sprinkle(std::mt19937 &rng, const bytes &letters) {
     return out + "\r\n"_b;
 }
 
-inline std::vector<std::int32_t> random_order(std::mt19937 &rng, int n) {
+inline std::vector<std::int32_t> random_order(std::mt19937& rng, int n) {
     std::vector<std::int32_t> order(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i)
         order[static_cast<std::size_t>(i)] = i;
@@ -67,14 +67,14 @@ inline std::vector<std::int32_t> random_order(std::mt19937 &rng, int n) {
 }
 
 // An anonymous file holding content, positioned at its start.
-inline std::FILE *file_with(const bytes &content) {
-    std::FILE *f = std::tmpfile();
+inline std::FILE* file_with(const bytes& content) {
+    std::FILE* f = std::tmpfile();
     std::fwrite(content.data(), 1, content.size(), f);
     std::rewind(f);
     return f;
 }
 
-inline bytes file_content(std::FILE *f) {
+inline bytes file_content(std::FILE* f) {
     std::rewind(f);
     bytes content;
     for (int ch = 0; (ch = std::getc(f)) != EOF;)

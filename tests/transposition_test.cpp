@@ -6,7 +6,7 @@
 
 namespace {
 
-bytes unscramble(const bytes &block, const std::vector<std::int32_t> &order, std::int64_t done,
+bytes unscramble(const bytes& block, const std::vector<std::int32_t>& order, std::int64_t done,
                  std::int64_t total) {
     bytes plain(max_block_size, 0);
     plain.resize(unscramble_block(block.data(), order.data(), static_cast<int>(order.size()), done,
@@ -16,7 +16,7 @@ bytes unscramble(const bytes &block, const std::vector<std::int32_t> &order, std
 
 TEST(Transposition, BlockShapes) {
     struct row {
-        const char *name;
+        const char* name;
         std::vector<std::int32_t> order;
         std::int64_t done, total;
         bytes cipher, plain;
@@ -41,7 +41,7 @@ TEST(Transposition, BlockShapes) {
         {"short after full blocks", {2, 0, 1}, 9, 11, "\xC0\xC1"_b, "\xE0\xE1"_b},
         {"nothing left", {1, 0}, 8, 8, ""_b, ""_b},
     };
-    for (const auto &r : rows)
+    for (const auto& r : rows)
         EXPECT_EQ(unscramble(r.cipher, r.order, r.done, r.total), r.plain) << r.name;
 }
 
@@ -73,10 +73,10 @@ TEST(Transposition, RoundTripThroughBlockLoop) {
              {std::size_t{0}, std::size_t{1}, size - 1, size, size + 1, 5 * size - 1,
               5 * size + static_cast<std::size_t>(n), 4096 + size / 2}) {
             const bytes plain = random_letters(rng, length);
-            std::FILE *in = file_with(sprinkle(rng, encipher(plain, order)));
+            std::FILE* in = file_with(sprinkle(rng, encipher(plain, order)));
             for (const std::size_t buffer_size : {size, size + 1, 2 * size - 1, 4096 + size}) {
                 std::rewind(in);
-                std::FILE *out = std::tmpfile();
+                std::FILE* out = std::tmpfile();
                 bytes buffer(buffer_size, 0);
                 EXPECT_EQ(decipher_stream(in, out, order.data(), n,
                                           static_cast<std::int64_t>(length), buffer.data(),
@@ -93,10 +93,10 @@ TEST(Transposition, RoundTripThroughBlockLoop) {
 
 TEST(Transposition, LetterCountThatNoLongerHoldsIsReported) {
     const std::vector<std::int32_t> order = {1, 0};
-    std::FILE *in = file_with("\xC0\xC1\xC2\xC3\xC4"_b);
+    std::FILE* in = file_with("\xC0\xC1\xC2\xC3\xC4"_b);
     for (const std::int64_t total : {4, 6, 9}) {
         std::rewind(in);
-        std::FILE *out = std::tmpfile();
+        std::FILE* out = std::tmpfile();
         std::uint8_t buffer[8];
         EXPECT_EQ(decipher_stream(in, out, order.data(), 2, total, buffer, sizeof buffer),
                   stream_fault::changed)

@@ -1,0 +1,126 @@
+// In-memory kernels, in bytes per second, for each vector level the processor has, and the
+// block loop over a file in the page cache for a range of buffer sizes.
+#include "cipher/key_order.hpp"
+#include "cipher/letter_stream.hpp"
+#include "cipher/simd.hpp"
+#include "cipher/transposition.hpp"
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace {
+
+// About 85% capitals, the rest blanks, punctuation and line breaks.
+std::vector<std::uint8_t> mixed_text(std::size_t size) {
+    std::mt19937 rng(42);
+    std::vector<std::uint8_t> text(size);
+    for (auto& b : text) {
+        const auto r = rng();
+        b = static_cast<std::uint8_t>(
+            r % 100 < 85 ? 0xC0 + r / 100 % 32 : static_cast<std::uint8_t>(" .,\r\n"[r / 100 % 5]));
+    }
+    return text;
+}
+
+void count_bytes(benchmark::State& state, std::size_t per_iteration) {
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(per_iteration));
+}
+
+bool use_level(benchmark::State& state) {
+    const auto level = static_cast<simd_level>(state.range(0));
+    limit_simd(level);
+    if (simd_in_use() != level) {
+        state.SkipWithError("not on this processor");
+        return false;
+    }
+    return true;
+}
+
+void copy_only(benchmark::State& state) {
+    const auto text = mixed_text(io_chunk_size);
+    std::vector<std::uint8_t> work(text.size());
+    for (auto _ : state) {
+        std::memcpy(work.data(), text.data(), text.size());
+        benchmark::DoNotOptimize(work.data());
+    }
+    count_bytes(state, text.size());
+}
+
+void keep(benchmark::State& state) {
+    if (!use_level(state))
+        return;
+    const auto text = mixed_text(io_chunk_size);
+    std::vector<std::uint8_t> work(text.size());
+    for (auto _ : state) {
+        std::memcpy(work.data(), text.data(), text.size()); // it works in place
+        benchmark::DoNotOptimize(keep_letters(work.data(), work.size()));
+    }
+    count_bytes(state, text.size());
+}
+
+void count(benchmark::State& state) {
+    if (!use_level(state))
+        return;
+    const auto text = mixed_text(io_chunk_size);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(count_letter_bytes(text.data(), text.size()));
+    count_bytes(state, text.size());
+}
+
+void full_blocks(benchmark::State& state) {
+    if (!use_level(state))
+        return;
+    const auto n = static_cast<int>(state.range(1));
+    const auto size = static_cast<std::size_t>(n * n);
+    std::vector<std::int32_t> order(static_cast<std::size_t>(n));
+    fill_column_order(order.data(), n, "ABCDEFGHI"); // a transpose: every chunk feeds every other
+    std::uint8_t table[max_block_size];
+    make_block_table(order.data(), n, table);
+    auto letters = mixed_text(io_chunk_size / size * size);
+    for (auto _ : state) {
+        decipher_full_blocks(letters.data(), letters.size() / size, table, n);
+        benchmark::DoNotOptimize(letters.data());
+    }
+    count_bytes(state, letters.size());
+}
+
+// The whole second pass, reading a 64 MiB file from the page cache and writing /dev/null.
+void block_loop(benchmark::State& state) {
+    limit_simd(simd_level::avx2);
+    const auto buffer_size = static_cast<std::size_t>(state.range(0));
+    const auto text = mixed_text(64 << 20);
+    std::FILE* in = std::tmpfile();
+    std::fwrite(text.data(), 1, text.size(), in);
+    std::FILE* out = std::fopen("/dev/null", "w");
+    const std::int32_t order[] = {8, 1, 6, 3, 4, 5, 2, 7, 0};
+    auto buffer = make_io_buffer(buffer_size);
+    std::int64_t total = 0;
+    for (const std::uint8_t b : text)
+        total += is_letter_byte(b) ? 1 : 0;
+    for (auto _ : state) {
+        std::rewind(in);
+        if (decipher_stream(in, out, order, 9, total, buffer.get(), buffer_size) !=
+            stream_fault::none)
+            state.SkipWithError("block loop failed");
+    }
+    count_bytes(state, text.size());
+    std::fclose(in);
+    std::fclose(out);
+}
+
+constexpr int scalar = static_cast<int>(simd_level::scalar);
+constexpr int avx2 = static_cast<int>(simd_level::avx2);
+
+} // namespace
+
+BENCHMARK(copy_only);
+BENCHMARK(keep)->DenseRange(scalar, avx2);
+BENCHMARK(count)->DenseRange(scalar, avx2);
+BENCHMARK(full_blocks)
+    ->ArgsProduct({benchmark::CreateDenseRange(scalar, avx2, 1), {3, 4, 5, 7, 9}});
+BENCHMARK(block_loop)->RangeMultiplier(4)->Range(16 << 10, 4 << 20);
+
+BENCHMARK_MAIN();

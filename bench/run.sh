@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Times the tool against the I/O floor (and, optionally, the literal yardstick) on a generated
+# ciphertext, interleaved, and prints medians, MB/s, ratios and peak memory.
+#
+#   bench/run.sh [BYTES] [RUNS] [literal]
+#
+# BYTES defaults to 256 MiB, RUNS to 7. Binaries come from build/release (configure it with
+# -DDECIPHER_BUILD_BENCH=ON). The work folder is $BENCH_DIR, default /tmp/decipher-bench.
+set -euo pipefail
+size=${1:-268435456}
+runs=${2:-7}
+with_literal=${3:-}
+key=ABCDEFGHI
+root=$(cd "$(dirname "$0")/.." && pwd)
+bin=$root/build/release
+dir=${BENCH_DIR:-/tmp/decipher-bench}
+mkdir -p "$dir"
+cd "$dir"
+
+"$bin/bench/make_crypt" "$size" "$key" Plain.txt > Crypt.txt 2>/dev/null
+letters=$(LC_ALL=C tr -cd '\300-\377' < Crypt.txt | wc -c)
+cat Crypt.txt > /dev/null
+echo "$key" | "$bin/decipher" > /dev/null
+cmp -s Plain.txt Decrypt.txt || { echo "bench: decipher output differs from the plaintext" >&2; exit 1; }
+
+# Seconds taken by a command, from bash's microsecond clock. The sync first lets the last
+# run's writeback finish, so that no run waits on the one before.
+seconds() {
+  sync
+  local start=$EPOCHREALTIME
+  "$@" > /dev/null
+  local end=$EPOCHREALTIME
+  echo "${end/./} - ${start/./}" | bc | awk '{ printf "%.6f\n", $1 / 1e6 }'
+}
+floor() {
+  cat Crypt.txt > /dev/null
+  dd if=Crypt.txt of=Decrypt.txt bs=1M count="$letters" iflag=count_bytes status=none
+}
+tool() { echo "$key" | "$bin/decipher"; }
+literal() { echo "$key" | "$bin/bench/literal_decipher"; }
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+names=(floor tool)
+[ -n "$with_literal" ] && names+=(literal)
+declare -A times
+for ((r = 0; r < runs; r++)); do
+  for name in "${names[@]}"; do
+    times[$name]+="$(seconds "$name") "
+  done
+done
+cmp -s Plain.txt Decrypt.txt || { echo "bench: output differs after the runs" >&2; exit 1; }
+
+memory=$( { /usr/bin/time -f %M "$bin/decipher" <<< "$key" > /dev/null; } 2>&1 | tail -n 1)
+floor_s=$(tr ' ' '\n' <<< "${times[floor]}" | grep . | median)
+printf 'input %d bytes (%d letters), %d runs, %s\n' "$size" "$letters" "$runs" \
+  "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores"
+for name in "${names[@]}"; do
+  t=$(tr ' ' '\n' <<< "${times[$name]}" | grep . | median)
+  awk -v n="$name" -v t="$t" -v f="$floor_s" -v s="$size" \
+    'BEGIN { printf "%-8s median %8.4f s  %8.1f MB/s  %6.2f x floor\n", n, t, s / t / 1e6, t / f }'
+done
+[ -n "$with_literal" ] && awk -v a="$(tr ' ' '\n' <<< "${times[literal]}" | grep . | median)" \
+  -v b="$(tr ' ' '\n' <<< "${times[tool]}" | grep . | median)" \
+  'BEGIN { printf "tool is %.1f x faster than the literal yardstick\n", a / b }'
+echo "decipher peak memory: $memory KiB"
