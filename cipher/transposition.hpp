@@ -33,6 +33,9 @@ void make_block_table(const std::int32_t* order, int n, std::uint8_t* table);
 // The fast path: deciphers whole blocks of n * n letters in place.
 void decipher_full_blocks(std::uint8_t* letters, std::size_t blocks, const std::uint8_t* table,
                           int n);
+// The same, a byte at a time: the reference the vector paths are checked against.
+void decipher_full_blocks_scalar(std::uint8_t* letters, std::size_t blocks,
+                                 const std::uint8_t* table, int n);
 
 enum class stream_fault { none, read, write, changed };
 

@@ -1,10 +1,12 @@
 #include "cipher/letter_stream.hpp"
 
+#include "simd_levels.hpp"
 #include "test_text.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -61,6 +63,28 @@ TEST(LetterStream, CountAndBlocksAtEveryBufferBoundary) {
             }
         }
     }
+}
+
+TEST(LetterStream, VectorPathsMatchScalar) {
+    std::mt19937 rng(3);
+    std::uniform_int_distribution<int> any(0, 255);
+    bytes noise(5000, 0);
+    for (auto& b : noise)
+        b = static_cast<std::uint8_t>(any(rng));
+    const bytes text = sprinkle(rng, random_letters(rng, 4000));
+    for_each_simd_level([&](simd_level level) {
+        for (const bytes* source : {&std::as_const(noise), &text})
+            for (const std::size_t size : {0U, 1U, 15U, 16U, 17U, 31U, 32U, 33U, 64U, 4097U})
+                for (const std::size_t shift : {0U, 1U, 7U}) {
+                    bytes fast = source->substr(shift, size);
+                    bytes slow = fast;
+                    const std::size_t kept = keep_letters_scalar(slow.data(), slow.size());
+                    EXPECT_EQ(count_letter_bytes(fast.data(), fast.size()), kept);
+                    ASSERT_EQ(keep_letters(fast.data(), fast.size()), kept);
+                    EXPECT_EQ(fast.substr(0, kept), slow.substr(0, kept))
+                        << "level " << static_cast<int>(level) << " size " << size;
+                }
+    });
 }
 
 TEST(LetterStream, BlockStopsRightAfterItsLastLetter) {

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "cipher/simd.hpp"
+
+// Runs check once for every vector level this processor has, then leaves the best in use.
+template <typename Check> void for_each_simd_level(Check check) {
+    for (const auto level : {simd_level::scalar, simd_level::ssse3, simd_level::avx2}) {
+        limit_simd(level);
+        if (simd_in_use() == level)
+            check(level);
+    }
+    limit_simd(simd_level::avx2);
+}
