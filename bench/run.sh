@@ -31,7 +31,7 @@ seconds() {
   local start=$EPOCHREALTIME
   "$@" > /dev/null
   local end=$EPOCHREALTIME
-  echo "${end/./} - ${start/./}" | bc | awk '{ printf "%.6f\n", $1 / 1e6 }'
+  awk -v us=$((${end/./} - ${start/./})) 'BEGIN { printf "%.6f\n", us / 1e6 }'
 }
 floor() {
   cat Crypt.txt > /dev/null
