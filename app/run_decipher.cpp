@@ -42,18 +42,18 @@ void keep_standard_descriptors() {
 int read_key_word(std::FILE* console, std::array<char, max_key_length + 1>& key) {
     // One byte more than a key holds, to see a CR that ends a line of a full key.
     std::array<char, max_key_length + 1> line{};
-    int length = 0;
+    std::size_t length = 0;
     int ch = 0;
-    while (length < max_key_length + 1 && (ch = std::getc(console)) != EOF && ch != '\n')
-        line[static_cast<std::size_t>(length++)] = static_cast<char>(ch);
+    while (length < line.size() && (ch = std::getc(console)) != EOF && ch != '\n')
+        line[length++] = static_cast<char>(ch);
     if (ch == EOF && std::ferror(console))
         return -1;
-    if (ch == '\n' && length > 0 && line[static_cast<std::size_t>(length - 1)] == '\r')
+    if (ch == '\n' && length > 0 && line[length - 1] == '\r')
         --length;
-    length = std::min(length, max_key_length);
+    length = std::min(length, key.size() - 1);
     std::copy_n(line.begin(), length, key.begin());
-    key[static_cast<std::size_t>(length)] = '\0';
-    return length;
+    key[length] = '\0';
+    return static_cast<int>(length);
 }
 
 int close_all(std::FILE* in, std::FILE* out, int status) {

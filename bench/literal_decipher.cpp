@@ -34,9 +34,9 @@ int main() {
     std::array<std::int32_t, max_key_length> order{};
     order_key_columns(order.data(), n, key.data());
 
-    std::vector<std::uint8_t> block(static_cast<std::size_t>(n * n));
+    std::vector<std::uint8_t> block(block_letters(n));
     std::array<std::uint8_t, max_block_size> plain{};
-    for (std::int64_t done = 0; !std::feof(in); done += n * n) {
+    for (std::int64_t done = 0; !std::feof(in); done += static_cast<std::int64_t>(block.size())) {
         for (std::size_t taken = 0; taken < block.size() && std::fscanf(in, "%c", &symbol) == 1;)
             if (is_alphabet_letter(symbol))
                 block[taken++] = static_cast<std::uint8_t>(symbol);

@@ -3,6 +3,7 @@
 // letters with blanks, some punctuation and a CR LF about every 70 bytes (about 85% letters).
 // With a third argument, the lowercase plaintext the tool must give back is written there.
 #include "cipher/key_order.hpp"
+#include "cipher/letter_stream.hpp"
 
 #include <algorithm>
 #include <array>
@@ -84,7 +85,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     // Letters are made a block ahead: the plaintext block, then its columns in key order.
-    const auto block_size = static_cast<unsigned long long>(n * n);
+    const unsigned long long block_size = block_letters(n);
     xorshift random;
     random.state ^= 0x5DEECE66DULL;
     std::vector<unsigned char> cipher;

@@ -176,7 +176,7 @@ std::int64_t count_letters(std::FILE* stream, std::size_t chunk_size) {
 }
 
 std::size_t read_block(std::FILE* stream, std::uint8_t* block, int n, std::size_t blocks) {
-    const std::size_t wanted = static_cast<std::size_t>(n) * static_cast<std::size_t>(n) * blocks;
+    const std::size_t wanted = block_letters(n) * blocks;
     std::size_t taken = 0;
     // Asking for exactly the letters still missing means the raw bytes always fit in the space
     // left, and no letter beyond the last stored one is consumed.

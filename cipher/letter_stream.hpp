@@ -10,7 +10,7 @@
 
 // Bytes fetched per read. 256 KiB measured best among 64 KiB..4 MiB (bench/README.md);
 // smaller chunks pay more calls, larger ones fall out of the L2 cache.
-inline constexpr std::size_t io_chunk_size = 256 * 1024;
+inline constexpr std::size_t io_chunk_size = std::size_t{256} * 1024;
 
 inline constexpr auto free_bytes = [](std::uint8_t* bytes) { std::free(bytes); };
 using io_buffer = std::unique_ptr<std::uint8_t[], decltype(free_bytes)>;
@@ -22,6 +22,11 @@ inline io_buffer make_io_buffer(std::size_t size) {
     if (bytes == nullptr)
         throw std::bad_alloc();
     return io_buffer(static_cast<std::uint8_t*>(bytes));
+}
+
+// Letters in a full block of side n.
+constexpr std::size_t block_letters(int n) {
+    return static_cast<std::size_t>(n) * static_cast<std::size_t>(n);
 }
 
 // Windows-1251 А..Я and а..я: 0xC0..0xFF, i.e. -64..-1 as a signed byte.

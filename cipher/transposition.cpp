@@ -24,16 +24,20 @@ std::size_t unscramble_block(const std::uint8_t* block, const std::int32_t* orde
                              std::int64_t letters_done, std::int64_t letter_total,
                              std::uint8_t* plain) {
     std::array<std::uint8_t, max_block_size> cell; // only present cells are set or read
+    const auto side = static_cast<std::size_t>(n);
+    const auto present = [&](std::size_t q) {
+        return letters_done + static_cast<std::int64_t>(q) < letter_total;
+    };
     std::size_t t = 0;
-    for (int rank = 0; rank < n; ++rank) {
-        const std::int32_t c = order[rank];
+    for (std::size_t rank = 0; rank < side; ++rank) {
+        const auto c = static_cast<std::size_t>(order[rank]);
         // Text positions grow down a column, so the first absent cell ends it.
-        for (int j = 0; j < n && letters_done + c + j * n < letter_total; ++j)
-            cell[static_cast<std::size_t>(j * n + c)] = block[t++];
+        for (std::size_t q = c; q < side * side && present(q); q += side)
+            cell[q] = block[t++];
     }
     std::size_t written = 0;
-    for (int q = 0; q < n * n && letters_done + q < letter_total; ++q)
-        plain[written++] = lowercase(cell[static_cast<std::size_t>(q)]);
+    for (std::size_t q = 0; q < side * side && present(q); ++q)
+        plain[written++] = lowercase(cell[q]);
     return written;
 }
 
@@ -48,14 +52,16 @@ bool decipher_block(std::FILE* output, const std::uint8_t* block, const std::int
 void make_block_table(const std::int32_t* order, int n, std::uint8_t* table) {
     // In a full block every column holds n letters, so column order[rank] starts at rank * n
     // in the ciphertext and its row j sits j further on.
-    for (int rank = 0; rank < n; ++rank)
-        for (int j = 0; j < n; ++j)
-            table[j * n + order[rank]] = static_cast<std::uint8_t>(rank * n + j);
+    const auto side = static_cast<std::size_t>(n);
+    for (std::size_t rank = 0; rank < side; ++rank)
+        for (std::size_t j = 0; j < side; ++j)
+            table[j * side + static_cast<std::size_t>(order[rank])] =
+                static_cast<std::uint8_t>(rank * side + j);
 }
 
 void decipher_full_blocks_scalar(std::uint8_t* letters, std::size_t blocks,
                                  const std::uint8_t* table, int n) {
-    const auto size = static_cast<std::size_t>(n * n);
+    const std::size_t size = block_letters(n);
     std::array<std::uint8_t, max_block_size> cipher;
     for (std::uint8_t* block = letters; block != letters + blocks * size; block += size) {
         std::memcpy(cipher.data(), block, size);
@@ -75,7 +81,7 @@ namespace {
 template <int n>
 __attribute__((target("ssse3"))) void
 decipher_blocks_ssse3(std::uint8_t* letters, std::size_t blocks, const std::uint8_t* table) {
-    constexpr std::size_t size = n * n;
+    constexpr std::size_t size = block_letters(n);
     static_assert(size >= 16);
     constexpr std::size_t chunks = (size + 15) / 16;
     constexpr auto offset = [](std::size_t k) { return std::min(16 * k, size - 16); };
@@ -114,7 +120,7 @@ decipher_blocks_ssse3(std::uint8_t* letters, std::size_t blocks, const std::uint
 template <int n>
 __attribute__((target("avx2"))) void decipher_blocks_avx2(std::uint8_t* letters, std::size_t blocks,
                                                           const std::uint8_t* table) {
-    constexpr std::size_t size = n * n;
+    constexpr std::size_t size = block_letters(n);
     static_assert(size >= 32);
     constexpr std::size_t sources = (size + 15) / 16;
     constexpr std::size_t outputs = (size + 31) / 32;
@@ -183,7 +189,7 @@ void decipher_full_blocks(std::uint8_t* letters, std::size_t blocks, const std::
 stream_fault decipher_stream(std::FILE* in, std::FILE* out, const std::int32_t* order, int n,
                              std::int64_t letter_total, std::uint8_t* buffer,
                              std::size_t buffer_size) {
-    const auto block_size = static_cast<std::size_t>(n * n);
+    const std::size_t block_size = block_letters(n);
     const std::size_t blocks_per_read = buffer_size / block_size;
     std::array<std::uint8_t, max_block_size> table;
     make_block_table(order, n, table.data());

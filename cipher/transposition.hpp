@@ -6,13 +6,13 @@
 #pragma once
 
 #include "cipher/key_order.hpp"
+#include "cipher/letter_stream.hpp"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
-inline constexpr std::size_t max_block_size =
-    static_cast<std::size_t>(max_key_length) * max_key_length;
+inline constexpr std::size_t max_block_size = block_letters(max_key_length);
 
 // The general path, for any block including a short last one: block holds the block's
 // ciphertext letters in file order, letters_done is the text position of its first cell and

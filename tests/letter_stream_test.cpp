@@ -50,7 +50,7 @@ TEST(LetterStream, CountAndBlocksAtEveryBufferBoundary) {
         for (const int n : {1, 2, 9}) {
             for (const std::size_t blocks : {1U, 2U, 50U}) {
                 std::FILE* f = file_with(text);
-                const std::size_t want = static_cast<std::size_t>(n * n) * blocks;
+                const std::size_t want = block_letters(n) * blocks;
                 bytes read;
                 bytes block(want, 0);
                 std::size_t got = 0;

@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <numeric>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using bytes = std::basic_string<std::uint8_t>;
@@ -23,10 +25,22 @@ inline bytes encipher(const bytes& plain, const std::vector<std::int32_t>& order
     for (std::size_t start = 0; start < plain.size(); start += block) {
         const std::size_t present = std::min(block, plain.size() - start);
         for (const std::int32_t c : order)
-            for (std::size_t q = static_cast<std::size_t>(c); q < present; q += n)
+            for (auto q = static_cast<std::size_t>(c); q < present; q += n)
                 cipher += static_cast<std::uint8_t>(plain[start + q] & 0xDFU);
     }
     return cipher;
+}
+
+// The column order by its plain definition: positions stably sorted by key byte as a signed
+// number, starting from descending positions so that equal bytes keep the later one first.
+inline std::vector<std::int32_t> reference_column_order(std::string_view key) {
+    std::vector<std::int32_t> order(key.size());
+    std::iota(order.rbegin(), order.rend(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](std::int32_t a, std::int32_t b) {
+        return static_cast<signed char>(key[static_cast<std::size_t>(a)]) <
+               static_cast<signed char>(key[static_cast<std::size_t>(b)]);
+    });
+    return order;
 }
 
 inline bytes lowercase(bytes text) {

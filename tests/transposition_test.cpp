@@ -51,7 +51,7 @@ TEST(Transposition, FastPathsMatchGeneralForEveryN) {
     for_each_simd_level([&](simd_level level) {
         for (int n = 1; n <= max_key_length; ++n) {
             const auto order = random_order(rng, n);
-            const auto size = static_cast<std::size_t>(n * n);
+            const auto size = block_letters(n);
             bytes letters = random_letters(rng, size * 5);
             bytes expected;
             for (std::size_t b = 0; b < 5; ++b)
@@ -74,7 +74,7 @@ TEST(Transposition, RoundTripThroughBlockLoop) {
     std::mt19937 rng(1251);
     for (int n = 1; n <= max_key_length; ++n) {
         const auto order = random_order(rng, n);
-        const auto size = static_cast<std::size_t>(n * n);
+        const auto size = block_letters(n);
         for (const std::size_t length :
              {std::size_t{0}, std::size_t{1}, size - 1, size, size + 1, 5 * size - 1,
               5 * size + static_cast<std::size_t>(n), 4096 + size / 2}) {
