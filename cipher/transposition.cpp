@@ -73,6 +73,19 @@ void decipher_full_blocks_scalar(std::uint8_t* letters, std::size_t blocks,
 #if DECIPHER_X86
 namespace {
 
+// The shuffle control that makes output bytes [output_offset, output_offset + width) from the
+// 16 letters at source_offset: where the letter a byte needs lies among them, its index there;
+// elsewhere 0x80, which shuffles in a zero.
+void make_pick(const std::uint8_t* table, std::size_t output_offset, std::size_t source_offset,
+               std::size_t width, std::uint8_t* pick) {
+    for (std::size_t i = 0; i < width; ++i) {
+        const std::size_t from = table[output_offset + i];
+        pick[i] = from >= source_offset && from < source_offset + 16
+                      ? static_cast<std::uint8_t>(from - source_offset)
+                      : std::uint8_t{0x80};
+    }
+}
+
 // A block of n * n bytes is seen as 16-byte chunks; the last is pulled back to end with the
 // block, overlapping the one before, so that nothing outside the block is read or written.
 // Output chunk k is the OR of every source chunk s shuffled through control[k][s], which picks
@@ -90,12 +103,7 @@ decipher_blocks_ssse3(std::uint8_t* letters, std::size_t blocks, const std::uint
     for (std::size_t k = 0; k < chunks; ++k)
         for (std::size_t s = 0; s < chunks; ++s) {
             alignas(16) std::uint8_t pick[16];
-            for (std::size_t i = 0; i < 16; ++i) {
-                const std::size_t from = table[offset(k) + i];
-                pick[i] = from >= offset(s) && from < offset(s) + 16
-                              ? static_cast<std::uint8_t>(from - offset(s))
-                              : std::uint8_t{0x80};
-            }
+            make_pick(table, offset(k), offset(s), 16, pick);
             control[k][s] = _mm_load_si128(reinterpret_cast<const __m128i*>(pick));
         }
 
@@ -131,12 +139,7 @@ __attribute__((target("avx2"))) void decipher_blocks_avx2(std::uint8_t* letters,
     for (std::size_t k = 0; k < outputs; ++k)
         for (std::size_t s = 0; s < sources; ++s) {
             alignas(32) std::uint8_t pick[32];
-            for (std::size_t i = 0; i < 32; ++i) {
-                const std::size_t from = table[output_offset(k) + i];
-                pick[i] = from >= source_offset(s) && from < source_offset(s) + 16
-                              ? static_cast<std::uint8_t>(from - source_offset(s))
-                              : std::uint8_t{0x80};
-            }
+            make_pick(table, output_offset(k), source_offset(s), 32, pick);
             control[k][s] = _mm256_load_si256(reinterpret_cast<const __m256i*>(pick));
         }
 
