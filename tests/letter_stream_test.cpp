@@ -38,12 +38,20 @@ TEST(LetterStream, CountAndBlocksAtEveryBufferBoundary) {
     std::vector<bytes> texts(std::begin(fixed), std::end(fixed));
     for (const std::size_t size : {1U, 2U, 80U, 81U, 82U, 4095U, 4096U, 4097U, 20000U})
         texts.push_back(sprinkle(rng, random_letters(rng, size)));
+    // Files of the tool's own chunk size, and one byte either side.
+    const bytes chunk_text = sprinkle(rng, random_letters(rng, io_chunk_size));
+    for (const std::size_t size : {io_chunk_size - 1, io_chunk_size, io_chunk_size + 1})
+        texts.push_back(chunk_text.substr(0, size));
 
     for (const auto& text : texts) {
         const bytes letters = letters_of(text);
-        for (const std::size_t chunk : {1U, 2U, 3U, 80U, 81U, 82U, 4095U, 4096U, 4097U}) {
+        for (const std::size_t chunk :
+             {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{80}, std::size_t{81},
+              std::size_t{82}, std::size_t{4095}, std::size_t{4096}, std::size_t{4097},
+              io_chunk_size}) {
             std::FILE* f = file_with(text);
-            EXPECT_EQ(count_letters(f, chunk), static_cast<std::int64_t>(letters.size()));
+            EXPECT_EQ(count_letters(f, chunk), static_cast<std::int64_t>(letters.size()))
+                << "chunk " << chunk << " size " << text.size();
             EXPECT_NE(std::feof(f), 0);
             std::fclose(f);
         }

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+
 namespace {
 
 bytes unscramble(const bytes& block, const std::vector<std::int32_t>& order, std::int64_t done,
@@ -68,32 +70,50 @@ TEST(Transposition, FastPathsMatchGeneralForEveryN) {
     });
 }
 
-// Enciphers random texts and runs the whole block loop over them, with reads cut at block and
-// buffer boundaries.
+// Enciphers a random text of length letters, sprinkled with non-letters, and runs the whole
+// block loop over it with each buffer size: the lowercase plaintext must come back.
+void expect_round_trip(std::mt19937& rng, const std::vector<std::int32_t>& order,
+                       std::size_t length, std::initializer_list<std::size_t> buffer_sizes) {
+    const int n = static_cast<int>(order.size());
+    const bytes plain = random_letters(rng, length);
+    std::FILE* in = file_with(sprinkle(rng, encipher(plain, order)));
+    for (const std::size_t buffer_size : buffer_sizes) {
+        std::rewind(in);
+        std::FILE* out = std::tmpfile();
+        bytes buffer(buffer_size, 0);
+        EXPECT_EQ(decipher_stream(in, out, order.data(), n, static_cast<std::int64_t>(length),
+                                  buffer.data(), buffer_size),
+                  stream_fault::none);
+        EXPECT_EQ(file_content(out), lowercase(plain))
+            << "n " << n << " length " << length << " buffer " << buffer_size;
+        std::fclose(out);
+    }
+    std::fclose(in);
+}
+
 TEST(Transposition, RoundTripThroughBlockLoop) {
     std::mt19937 rng(1251);
-    for (int n = 1; n <= max_key_length; ++n) {
-        const auto order = random_order(rng, n);
-        const auto size = block_letters(n);
-        for (const std::size_t length :
-             {std::size_t{0}, std::size_t{1}, size - 1, size, size + 1, 5 * size - 1,
-              5 * size + static_cast<std::size_t>(n), 4096 + size / 2}) {
-            const bytes plain = random_letters(rng, length);
-            std::FILE* in = file_with(sprinkle(rng, encipher(plain, order)));
-            for (const std::size_t buffer_size : {size, size + 1, 2 * size - 1, 4096 + size}) {
-                std::rewind(in);
-                std::FILE* out = std::tmpfile();
-                bytes buffer(buffer_size, 0);
-                EXPECT_EQ(decipher_stream(in, out, order.data(), n,
-                                          static_cast<std::int64_t>(length), buffer.data(),
-                                          buffer_size),
-                          stream_fault::none);
-                EXPECT_EQ(file_content(out), lowercase(plain))
-                    << "n " << n << " length " << length << " buffer " << buffer_size;
-                std::fclose(out);
-            }
-            std::fclose(in);
+    for_each_simd_level([&](simd_level) {
+        for (int n = 1; n <= max_key_length; ++n) {
+            const auto order = random_order(rng, n);
+            const auto size = block_letters(n);
+            for (const std::size_t length :
+                 {std::size_t{0}, std::size_t{1}, size - 1, size, size + 1, 5 * size - 1,
+                  5 * size + static_cast<std::size_t>(n), 4096 + size / 2})
+                expect_round_trip(rng, order, length, {size, size + 1, 2 * size - 1, 4096 + size});
         }
+    });
+}
+
+// The buffer size the tool runs with, and texts that fill it exactly, once, or just miss.
+TEST(Transposition, RoundTripAroundTheRunBuffer) {
+    std::mt19937 rng(866);
+    for (const int n : {2, 7, 9}) {
+        const auto order = random_order(rng, n);
+        const std::size_t full = io_chunk_size / block_letters(n) * block_letters(n);
+        for (const std::size_t length : {full - 1, full, full + 1, 2 * full + 5})
+            expect_round_trip(rng, order, length,
+                              {io_chunk_size - 1, io_chunk_size, io_chunk_size + 1});
     }
 }
 
