@@ -3,6 +3,7 @@
 #include "cipher/simd.hpp"
 
 #include <array>
+#include <cassert>
 #include <memory>
 
 #if DECIPHER_X86
@@ -165,6 +166,7 @@ std::int64_t count_letters(std::FILE* stream, std::size_t chunk_size) {
         std::fputs("No file :(\n", stdout);
         return -1;
     }
+    assert(chunk_size > 0);
     const auto chunk = make_io_buffer(chunk_size);
     std::int64_t count = 0;
     std::size_t got = 0;

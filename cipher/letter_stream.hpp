@@ -8,8 +8,8 @@
 #include <memory>
 #include <new>
 
-// Bytes fetched per read. 256 KiB measured best among 64 KiB..4 MiB (bench/README.md);
-// smaller chunks pay more calls, larger ones fall out of the L2 cache.
+// Bytes fetched per read: the smallest size at full speed in the block-loop benchmark
+// (bench/README.md). Smaller chunks pay for more calls; larger ones gain nothing.
 inline constexpr std::size_t io_chunk_size = std::size_t{256} * 1024;
 
 inline constexpr auto free_bytes = [](std::uint8_t* bytes) { std::free(bytes); };
@@ -50,6 +50,7 @@ std::size_t count_letter_bytes(const std::uint8_t* bytes, std::size_t size);
 
 // Letters from the stream's position to its end, or -1 (after printing "No file :(") when the
 // stream is absent. Stops early on a read error; the caller tells that apart with ferror.
+// chunk_size is at least 1.
 std::int64_t count_letters(std::FILE* stream, std::size_t chunk_size = io_chunk_size);
 
 // Stores the next blocks * n * n letters of the stream at the start of block and returns how

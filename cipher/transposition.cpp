@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstring>
 
 #if DECIPHER_X86
@@ -194,6 +195,7 @@ stream_fault decipher_stream(std::FILE* in, std::FILE* out, const std::int32_t* 
                              std::size_t buffer_size) {
     const std::size_t block_size = block_letters(n);
     const std::size_t blocks_per_read = buffer_size / block_size;
+    assert(blocks_per_read > 0);
     std::array<std::uint8_t, max_block_size> table;
     make_block_table(order, n, table.data());
 
