@@ -50,6 +50,9 @@ int read_key_word(std::FILE* console, std::array<char, max_key_length + 1>& key)
         return -1;
     if (ch == '\n' && length > 0 && line[length - 1] == '\r')
         --length;
+    // The key is a C string: a zero byte typed into the line ends it there.
+    length = static_cast<std::size_t>(std::find(line.begin(), line.begin() + length, '\0') -
+                                      line.begin());
     length = std::min(length, key.size() - 1);
     std::copy_n(line.begin(), length, key.begin());
     key[length] = '\0';
@@ -121,17 +124,10 @@ int run_decipher() {
 
     const auto buffer = make_io_buffer(io_chunk_size);
     switch (decipher_stream(in, out, order.data(), n, letter_total, buffer.get(), io_chunk_size)) {
-    case stream_fault::none:
-        return close_all(in, out, 0);
-    case stream_fault::read:
-        report_errno(input_name, errno);
-        break;
-    case stream_fault::write:
-        report_errno(output_name, errno);
-        break;
-    case stream_fault::changed:
-        report(input_name, "changed while being read");
-        break;
+    case stream_fault::none: return close_all(in, out, 0);
+    case stream_fault::read: report_errno(input_name, errno); break;
+    case stream_fault::write: report_errno(output_name, errno); break;
+    case stream_fault::changed: report(input_name, "changed while being read"); break;
     }
     return close_all(in, out, 1);
 }

@@ -129,6 +129,8 @@ TEST(DecipherCli, Runs) {
          prompt + "INDEX SORT COMPLEATE: 1 0 \n", lowercase(plain), ""},
         {"CR inside the key", place::file, encipher(plain, {1, 2, 0}), "b\ra\n"_b, place::file,
          false, 0, prompt + "INDEX SORT COMPLEATE: 1 2 0 \n", lowercase(plain), ""},
+        {"zero byte ends the key", place::file, encipher(plain, {0}), "b\0a\n"_b, place::file,
+         false, 0, prompt + "INDEX SORT COMPLEATE: 0 \n", lowercase(plain), ""},
         {"blank key, no line break", place::file, encipher(plain, {0}), " "_b, place::file, false,
          0, prompt + "INDEX SORT COMPLEATE: 0 \n", lowercase(plain), ""},
         {"no letters", place::file, "Hello, world! 0123\r\n\xA8\xB8"_b, "key\n"_b, place::file,
