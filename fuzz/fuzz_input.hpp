@@ -1,7 +1,7 @@
 // Helpers shared by the fuzz targets.
 #pragma once
 
-#include "../tests/test_text.hpp"
+#include "tests/test_text.hpp"
 
 #include <cstdio>
 #include <cstdlib>
