@@ -25,13 +25,6 @@ std::size_t keep_letters_from(std::uint8_t* bytes, std::size_t from, std::size_t
     return kept;
 }
 
-std::size_t count_letters_from(const std::uint8_t* bytes, std::size_t from, std::size_t size) {
-    std::size_t count = 0;
-    for (std::size_t i = from; i < size; ++i)
-        count += is_letter_byte(bytes[i]) ? 1U : 0U;
-    return count;
-}
-
 } // namespace
 
 std::size_t keep_letters_scalar(std::uint8_t* bytes, std::size_t size) {
@@ -118,24 +111,6 @@ __attribute__((target("avx2,popcnt"))) std::size_t keep_letters_avx2(std::uint8_
     return keep_letters_from(bytes, i, size, kept); // the short tail
 }
 
-__attribute__((target("ssse3,popcnt"))) std::size_t count_letters_ssse3(const std::uint8_t* bytes,
-                                                                        std::size_t size) {
-    std::size_t count = 0;
-    std::size_t i = 0;
-    for (; i + 16 <= size; i += 16)
-        count += ones(letter_mask(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i))));
-    return count + count_letters_from(bytes, i, size);
-}
-
-__attribute__((target("avx2,popcnt"))) std::size_t count_letters_avx2(const std::uint8_t* bytes,
-                                                                      std::size_t size) {
-    std::size_t count = 0;
-    std::size_t i = 0;
-    for (; i + 32 <= size; i += 32)
-        count += ones(letter_mask(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i))));
-    return count + count_letters_from(bytes, i, size);
-}
-
 } // namespace
 #endif
 
@@ -150,44 +125,20 @@ std::size_t keep_letters(std::uint8_t* bytes, std::size_t size) {
     return keep_letters_scalar(bytes, size);
 }
 
-std::size_t count_letter_bytes(const std::uint8_t* bytes, std::size_t size) {
-#if DECIPHER_X86
-    switch (simd_in_use()) {
-    case simd_level::avx2: return count_letters_avx2(bytes, size);
-    case simd_level::ssse3: return count_letters_ssse3(bytes, size);
-    case simd_level::scalar: break;
-    }
-#endif
-    return count_letters_from(bytes, 0, size);
-}
-
-std::int64_t count_letters(std::FILE* stream, std::size_t chunk_size) {
-    if (stream == nullptr) {
-        std::fputs("No file :(\n", stdout);
-        return -1;
-    }
-    assert(chunk_size > 0);
-    const auto chunk = make_io_buffer(chunk_size);
-    std::int64_t count = 0;
-    std::size_t got = 0;
-    do {
-        got = std::fread(chunk.get(), 1, chunk_size, stream);
-        count += static_cast<std::int64_t>(count_letter_bytes(chunk.get(), got));
-    } while (got == chunk_size);
-    return count;
-}
-
-std::size_t read_block(std::FILE* stream, std::uint8_t* block, int n, std::size_t blocks) {
-    const std::size_t wanted = block_letters(n) * blocks;
+std::size_t read_letters(std::FILE* stream, std::uint8_t* letters, std::size_t wanted) {
     std::size_t taken = 0;
     // Asking for exactly the letters still missing means the raw bytes always fit in the space
     // left, and no letter beyond the last stored one is consumed.
     while (taken < wanted) {
         const std::size_t asked = wanted - taken;
-        const std::size_t got = std::fread(block + taken, 1, asked, stream);
-        taken += keep_letters(block + taken, got);
+        const std::size_t got = std::fread(letters + taken, 1, asked, stream);
+        taken += keep_letters(letters + taken, got);
         if (got < asked) // end of stream or read error
             break;
     }
     return taken;
+}
+
+std::size_t read_block(std::FILE* stream, std::uint8_t* block, int n, std::size_t blocks) {
+    return read_letters(stream, block, block_letters(n) * blocks);
 }

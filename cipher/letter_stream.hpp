@@ -45,15 +45,11 @@ std::size_t keep_letters(std::uint8_t* bytes, std::size_t size);
 // The same, a byte at a time: the reference the vector paths are checked against.
 std::size_t keep_letters_scalar(std::uint8_t* bytes, std::size_t size);
 
-// The number of letters in bytes[0, size).
-std::size_t count_letter_bytes(const std::uint8_t* bytes, std::size_t size);
+// Stores the next `wanted` letters of the stream at letters and returns how many it stored:
+// fewer only at the end of the stream or on a read error, which the caller tells apart with
+// ferror. Never consumes a letter it does not store, so the stream is left right behind the
+// last one.
+std::size_t read_letters(std::FILE* stream, std::uint8_t* letters, std::size_t wanted);
 
-// Letters from the stream's position to its end, or -1 (after printing "No file :(") when the
-// stream is absent. Stops early on a read error; the caller tells that apart with ferror.
-// chunk_size is at least 1.
-std::int64_t count_letters(std::FILE* stream, std::size_t chunk_size = io_chunk_size);
-
-// Stores the next blocks * n * n letters of the stream at the start of block and returns how
-// many it stored: fewer only at the end of the stream or on a read error. Never consumes a
-// letter it does not store, so the stream is left right behind the last one.
+// read_letters for the next blocks * n * n letters.
 std::size_t read_block(std::FILE* stream, std::uint8_t* block, int n, std::size_t blocks = 1);

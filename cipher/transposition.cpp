@@ -191,34 +191,29 @@ void decipher_full_blocks(std::uint8_t* letters, std::size_t blocks, const std::
 }
 
 stream_fault decipher_stream(std::FILE* in, std::FILE* out, const std::int32_t* order, int n,
-                             std::int64_t letter_total, std::uint8_t* buffer,
-                             std::size_t buffer_size) {
+                             std::uint8_t* buffer, std::size_t buffer_size, std::size_t held) {
     const std::size_t block_size = block_letters(n);
-    const std::size_t blocks_per_read = buffer_size / block_size;
-    assert(blocks_per_read > 0);
+    const std::size_t capacity = buffer_size / block_size * block_size;
+    assert(capacity > 0 && held <= capacity);
     std::array<std::uint8_t, max_block_size> table;
     make_block_table(order, n, table.data());
 
-    std::int64_t letters_done = 0;
     for (;;) {
-        const std::size_t got = read_block(in, buffer, n, blocks_per_read);
+        const std::size_t got = held + read_letters(in, buffer + held, capacity - held);
+        held = 0;
         if (std::ferror(in))
             return stream_fault::read;
-        if (static_cast<std::int64_t>(got) > letter_total - letters_done)
-            return stream_fault::changed;
+        // Full blocks never depend on where the text ends, so they go out as they come.
         const std::size_t full = got / block_size * block_size;
         decipher_full_blocks(buffer, full / block_size, table.data(), n);
         if (std::fwrite(buffer, 1, full, out) != full)
             return stream_fault::write;
-        letters_done += static_cast<std::int64_t>(full);
-        if (got == blocks_per_read * block_size)
+        if (got == capacity)
             continue;
-        // The stream has ended: what is left is the short last block, if any.
-        const std::size_t tail = got - full;
-        if (static_cast<std::int64_t>(tail) != letter_total - letters_done)
-            return stream_fault::changed;
-        return decipher_block(out, buffer + full, order, n, letters_done, letter_total)
-                   ? stream_fault::none
-                   : stream_fault::write;
+        // The stream has ended: what is left is the short last block, if any, and its shape
+        // follows from its own length.
+        const auto tail = static_cast<std::int64_t>(got - full);
+        return decipher_block(out, buffer + full, order, n, 0, tail) ? stream_fault::none
+                                                                     : stream_fault::write;
     }
 }

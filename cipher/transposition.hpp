@@ -37,11 +37,10 @@ void decipher_full_blocks(std::uint8_t* letters, std::size_t blocks, const std::
 void decipher_full_blocks_scalar(std::uint8_t* letters, std::size_t blocks,
                                  const std::uint8_t* table, int n);
 
-enum class stream_fault { none, read, write, changed };
+enum class stream_fault { none, read, write };
 
-// The block loop: deciphers the letters of in, from its position, into out. letter_total is
-// the count taken of the same letters beforehand; `changed` means the stream did not hold
-// that many. buffer holds at least one block; its whole blocks are one read.
+// The block loop, in one pass: deciphers the letters of in, from its position to its end, into
+// out. buffer holds at least one block, and its whole blocks are one read; its first `held`
+// bytes may already hold letters taken from the stream, at most as many as those whole blocks.
 stream_fault decipher_stream(std::FILE* in, std::FILE* out, const std::int32_t* order, int n,
-                             std::int64_t letter_total, std::uint8_t* buffer,
-                             std::size_t buffer_size);
+                             std::uint8_t* buffer, std::size_t buffer_size, std::size_t held = 0);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,7 +17,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum class place { file, absent, directory, dev_full };
+// hard_link and symlink: Decrypt.txt another name of Crypt.txt; as the kind of Crypt.txt,
+// symlink is the other way round. fifo: a named pipe that a writer feeds once.
+enum class place { file, absent, directory, dev_full, hard_link, symlink, fifo };
 
 struct run_case {
     const char* name;
@@ -43,26 +46,56 @@ void spill(const fs::path& path, const bytes& content) {
                static_cast<std::streamsize>(content.size()));
 }
 
-void make(const fs::path& path, place kind, const bytes& content) {
+void make(const fs::path& path, place kind, const bytes& content, const fs::path& other) {
     if (kind == place::file)
         spill(path, content);
     else if (kind == place::directory)
         fs::create_directory(path);
     else if (kind == place::dev_full)
         fs::create_symlink("/dev/full", path);
+    else if (kind == place::hard_link)
+        fs::create_hard_link(other, path);
+    else if (kind == place::symlink)
+        fs::create_symlink(other, path);
+    else if (kind == place::fifo)
+        mkfifo(path.c_str(), 0600);
+}
+
+// A hang fails the row instead of blocking the run.
+constexpr unsigned time_limit = 60;
+
+// Writes content into the named pipe at path, from a child process.
+pid_t feed(const fs::path& path, const bytes& content) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        alarm(time_limit);
+        const int fd = open(path.c_str(), O_WRONLY);
+        const bool whole = fd >= 0 && write(fd, content.data(), content.size()) ==
+                                          static_cast<ssize_t>(content.size());
+        _exit(whole ? 0 : 1);
+    }
+    return pid;
 }
 
 void run(const run_case& c) {
     SCOPED_TRACE(c.name);
     char pattern[] = "/tmp/decipher-test-XXXXXX";
     const fs::path dir = mkdtemp(pattern);
-    make(dir / "Crypt.txt", c.crypt_kind, c.crypt);
-    make(dir / "Decrypt.txt", c.decrypt_kind, {});
+    const fs::path crypt = dir / "Crypt.txt";
+    if (c.crypt_kind == place::symlink) { // by a relative name
+        spill(dir / "Decrypt.txt", c.crypt);
+        make(crypt, c.crypt_kind, {}, "Decrypt.txt");
+    } else {
+        make(crypt, c.crypt_kind, c.crypt, {});
+        make(dir / "Decrypt.txt", c.decrypt_kind, {}, crypt); // by an absolute name
+    }
+    const pid_t writer = c.crypt_kind == place::fifo ? feed(crypt, c.crypt) : 0;
     if (c.key_input)
         spill(dir / "stdin", *c.key_input);
 
     const pid_t pid = fork();
     if (pid == 0) {
+        alarm(time_limit);
         if (chdir(dir.c_str()) != 0)
             _exit(126);
         const auto put = [](int fd, int target) {
@@ -87,6 +120,13 @@ void run(const run_case& c) {
     ASSERT_EQ(waitpid(pid, &wstatus, 0), pid);
     ASSERT_TRUE(WIFEXITED(wstatus));
     EXPECT_EQ(WEXITSTATUS(wstatus), c.status);
+    if (writer != 0) {
+        ASSERT_EQ(waitpid(writer, &wstatus, 0), writer);
+        EXPECT_TRUE(WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
+    }
+    if (c.crypt_kind == place::file || c.crypt_kind == place::symlink) {
+        EXPECT_EQ(slurp(crypt), c.crypt) << "Crypt.txt changed";
+    }
     if (!c.stdout_full) {
         const bytes out = slurp(dir / "stdout");
         EXPECT_EQ(std::string(out.begin(), out.end()), c.out);
@@ -180,7 +220,18 @@ TEST(DecipherCli, Runs) {
          prompt + "INDEX SORT COMPLEATE: 0 \n", std::nullopt,
          "Decrypt.txt: No space left on device"},
         {"full standard output", place::file, cipher, "\xCA\xCB\xDE\xD7\n"_b, place::file, true, 1,
-         "", lowercase(plain), "standard output"},
+         "", lowercase(plain), "standard output: No space left on device"},
+        {"output a hard link to the input", place::file, cipher, "key\n"_b, place::hard_link, false,
+         1, "", cipher, "Crypt.txt and Decrypt.txt are the same file"},
+        {"output a symbolic link to the input", place::file, cipher, "key\n"_b, place::symlink,
+         false, 1, "", cipher, "Crypt.txt and Decrypt.txt are the same file"},
+        {"input a symbolic link to the output", place::symlink, cipher, "key\n"_b, place::file,
+         false, 1, "", cipher, "Crypt.txt and Decrypt.txt are the same file"},
+        {"input a named pipe", place::fifo, sprinkle(rng, encipher(square, nine)), "ABCDEFGHI\n"_b,
+         place::file, false, 0, prompt + "INDEX SORT COMPLEATE: 0 1 2 3 4 5 6 7 8 \n",
+         lowercase(square), ""},
+        {"input a named pipe, large", place::fifo, big, "k\n"_b, place::file, false, 0,
+         prompt + "INDEX SORT COMPLEATE: 0 \n", lowercase(big), ""},
     };
     for (const auto& c : cases)
         run(c);

@@ -31,7 +31,7 @@ bytes letters_of(const bytes& text) {
     return letters;
 }
 
-TEST(LetterStream, CountAndBlocksAtEveryBufferBoundary) {
+TEST(LetterStream, BlocksAtEveryBufferBoundary) {
     std::mt19937 rng(2024);
     const bytes fixed[] = {""_b, "\xC0"_b, "abc 123\r\n"_b, "\xA8\xB8\xBF"_b,
                            "\n\xC0\xC1\n\xFF\n"_b};
@@ -45,16 +45,6 @@ TEST(LetterStream, CountAndBlocksAtEveryBufferBoundary) {
 
     for (const auto& text : texts) {
         const bytes letters = letters_of(text);
-        for (const std::size_t chunk :
-             {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{80}, std::size_t{81},
-              std::size_t{82}, std::size_t{4095}, std::size_t{4096}, std::size_t{4097},
-              io_chunk_size}) {
-            std::FILE* f = file_with(text);
-            EXPECT_EQ(count_letters(f, chunk), static_cast<std::int64_t>(letters.size()))
-                << "chunk " << chunk << " size " << text.size();
-            EXPECT_NE(std::feof(f), 0);
-            std::fclose(f);
-        }
         for (const int n : {1, 2, 9}) {
             for (const std::size_t blocks : {1U, 2U, 50U}) {
                 std::FILE* f = file_with(text);
@@ -87,7 +77,6 @@ TEST(LetterStream, VectorPathsMatchScalar) {
                     bytes fast = source->substr(shift, size);
                     bytes slow = fast;
                     const std::size_t kept = keep_letters_scalar(slow.data(), slow.size());
-                    EXPECT_EQ(count_letter_bytes(fast.data(), fast.size()), kept);
                     ASSERT_EQ(keep_letters(fast.data(), fast.size()), kept);
                     EXPECT_EQ(fast.substr(0, kept), slow.substr(0, kept))
                         << "level " << static_cast<int>(level) << " size " << size;
@@ -102,12 +91,6 @@ TEST(LetterStream, BlockStopsRightAfterItsLastLetter) {
     EXPECT_EQ(bytes(block, 4), "\xC0\xC1\xC2\xC3"_b);
     EXPECT_EQ(std::getc(f), ',');
     std::fclose(f);
-}
-
-TEST(LetterStream, AbsentStreamSaysNoFile) {
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(count_letters(nullptr), -1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "No file :(\n");
 }
 
 } // namespace

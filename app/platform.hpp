@@ -1,0 +1,23 @@
+// What differs between operating systems, each behind one name; platform_posix.cpp holds the
+// POSIX side.
+#pragma once
+
+#include <cstdio>
+
+// Reopens a closed standard descriptor on the null device, so that no file opened later lands
+// on it and gets the key read from it or the prompt written into it.
+void guard_standard_streams();
+
+// Opens name for writing, creating it when absent but without emptying it. nullptr and errno
+// on failure.
+std::FILE* open_unemptied(const char* name);
+
+// Empties a regular file opened with open_unemptied; a device or a pipe is left as it is.
+// False and errno on failure.
+bool empty_file(std::FILE* file);
+
+// Whether two open streams are on the same file, whatever names led to it.
+bool same_file(std::FILE* a, std::FILE* b);
+
+// Whether the stream is on a directory, which some systems open but never read.
+bool is_directory(std::FILE* file);

@@ -1,0 +1,47 @@
+#include "app/platform.hpp"
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+void guard_standard_streams() {
+    // Opened against the grain, the stand-in fails every use just as a closed one would.
+    for (int fd = 0; fd <= 2; ++fd)
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF)
+            open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
+}
+
+std::FILE* open_unemptied(const char* name) {
+    const int fd = open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return nullptr;
+    std::FILE* file = fdopen(fd, "wb");
+    if (file == nullptr) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+    }
+    return file;
+}
+
+bool empty_file(std::FILE* file) {
+    struct stat st {};
+    const int fd = fileno(file);
+    if (fstat(fd, &st) != 0)
+        return false;
+    return !S_ISREG(st.st_mode) || ftruncate(fd, 0) == 0;
+}
+
+bool same_file(std::FILE* a, std::FILE* b) {
+    struct stat sa {};
+    struct stat sb {};
+    return fstat(fileno(a), &sa) == 0 && fstat(fileno(b), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+bool is_directory(std::FILE* file) {
+    struct stat st {};
+    return fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode);
+}

@@ -1,0 +1,84 @@
+#include "app/tool.hpp"
+
+#include "app/platform.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+int standard_output_error = 0;
+
+} // namespace
+
+void report(const char* program, const char* what, const char* reason) {
+    std::fprintf(stderr, "%s: %s: %s\n", program, what, reason);
+}
+
+void report_errno(const char* program, const char* what, int error) {
+    report(program, what, std::strerror(error));
+}
+
+int read_key_word(std::FILE* console, key_word& key) {
+    // One byte more than a key holds, to see a CR that ends a line of a full key.
+    key_word line{};
+    std::size_t length = 0;
+    int ch = 0;
+    while (length < line.size() && (ch = std::getc(console)) != EOF && ch != '\n')
+        line[length++] = static_cast<char>(ch);
+    if (ch == EOF && std::ferror(console))
+        return -1;
+    if (ch == '\n' && length > 0 && line[length - 1] == '\r')
+        --length;
+    // The key is a C string: a zero byte typed into the line ends it there.
+    length = static_cast<std::size_t>(std::find(line.begin(), line.begin() + length, '\0') -
+                                      line.begin());
+    length = std::min(length, key.size() - 1);
+    std::copy_n(line.begin(), length, key.begin());
+    key[length] = '\0';
+    return static_cast<int>(length);
+}
+
+std::FILE* open_output_apart(const char* program, std::FILE* in, const char* in_name,
+                             const char* out_name) {
+    std::FILE* out = open_unemptied(out_name);
+    if (out == nullptr) {
+        report_errno(program, out_name, errno);
+        return nullptr;
+    }
+    if (same_file(in, out)) {
+        std::fprintf(stderr, "%s: %s and %s are the same file\n", program, in_name, out_name);
+        std::fclose(out);
+        return nullptr;
+    }
+    if (!empty_file(out)) {
+        report_errno(program, out_name, errno);
+        std::fclose(out);
+        return nullptr;
+    }
+    return out;
+}
+
+void flush_standard_output() {
+    // errno still holds the reason when an earlier flush of the same text failed.
+    if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && standard_output_error == 0)
+        standard_output_error = errno != 0 ? errno : EIO;
+}
+
+int finish_run(const char* program, std::FILE* in, std::FILE* out, const char* out_name,
+               int status) {
+    if (in != nullptr)
+        std::fclose(in);
+    // A full disk may only show when the last buffered letters go out.
+    if (out != nullptr && std::fclose(out) != 0 && status == 0) {
+        report_errno(program, out_name, errno);
+        status = 1;
+    }
+    flush_standard_output();
+    if (standard_output_error != 0 && status == 0) {
+        report_errno(program, "standard output", standard_output_error);
+        status = 1;
+    }
+    return status;
+}
