@@ -190,6 +190,18 @@ void decipher_full_blocks(std::uint8_t* letters, std::size_t blocks, const std::
     decipher_full_blocks_scalar(letters, blocks, table, n); // blocks under 16 bytes, or no SIMD
 }
 
+void decipher_letters(const std::uint8_t* letters, std::size_t size, const std::int32_t* order,
+                      int n, std::uint8_t* plain) {
+    const std::size_t block_size = block_letters(n);
+    const std::size_t full = size / block_size * block_size;
+    std::array<std::uint8_t, max_block_size> table{};
+    make_block_table(order, n, table.data());
+    std::memcpy(plain, letters, full);
+    decipher_full_blocks(plain, full / block_size, table.data(), n);
+    unscramble_block(letters + full, order, n, 0, static_cast<std::int64_t>(size - full),
+                     plain + full);
+}
+
 stream_fault decipher_stream(std::FILE* in, std::FILE* out, const std::int32_t* order, int n,
                              std::uint8_t* buffer, std::size_t buffer_size, std::size_t held) {
     const std::size_t block_size = block_letters(n);

@@ -37,6 +37,11 @@ void decipher_full_blocks(std::uint8_t* letters, std::size_t blocks, const std::
 void decipher_full_blocks_scalar(std::uint8_t* letters, std::size_t blocks,
                                  const std::uint8_t* table, int n);
 
+// A whole text held in memory, letters[0, size), the last block short when size is no multiple
+// of n * n: writes its size lowercase plaintext letters to plain.
+void decipher_letters(const std::uint8_t* letters, std::size_t size, const std::int32_t* order,
+                      int n, std::uint8_t* plain);
+
 enum class stream_fault { none, read, write };
 
 // The block loop, in one pass: deciphers the letters of in, from its position to its end, into

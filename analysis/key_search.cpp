@@ -1,0 +1,306 @@
+#include "analysis/key_search.hpp"
+
+#include "analysis/language_model.hpp"
+#include "cipher/transposition.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numeric>
+
+namespace {
+
+using order_array = std::array<std::int32_t, max_key_length>;
+
+std::size_t index4(std::size_t a, std::size_t b, std::size_t c, std::size_t d) {
+    return ((a * gram_alphabet + b) * gram_alphabet + c) * gram_alphabet + d;
+}
+
+std::vector<std::uint8_t> plaintext(const std::uint8_t* letters, std::size_t size, bool complete,
+                                    const std::int32_t* order, int n) {
+    std::vector<std::uint8_t> plain(analysed_letters(size, complete, n));
+    decipher_letters(letters, plain.size(), order, n, plain.data());
+    return plain;
+}
+
+// The orders kept for one key length, best first.
+struct kept_orders {
+    const std::uint8_t* letters;
+    std::size_t size;
+    bool complete;
+    int n;
+    std::vector<key_candidate> best;
+};
+
+// The cost an order must stay under to be kept.
+std::int64_t bar(const kept_orders& kept) {
+    return kept.best.size() < max_candidates ? std::numeric_limits<std::int64_t>::max()
+                                             : kept.best.back().cost;
+}
+
+void offer(kept_orders& kept, const std::int32_t* order, std::int64_t cost) {
+    if (cost >= bar(kept))
+        return;
+    // Equal costs are where another order may give the very same plaintext, as when columns
+    // that hold no letter trade places.
+    for (const key_candidate& other : kept.best)
+        if (other.cost == cost &&
+            plaintext(kept.letters, kept.size, kept.complete, order, kept.n) ==
+                plaintext(kept.letters, kept.size, kept.complete, other.order.data(), kept.n))
+            return;
+    key_candidate candidate;
+    candidate.n = kept.n;
+    std::copy_n(order, kept.n, candidate.order.begin());
+    candidate.cost = cost;
+    candidate.letters = analysed_letters(kept.size, kept.complete, kept.n);
+    const auto at = std::upper_bound(
+        kept.best.begin(), kept.best.end(), cost,
+        [](std::int64_t c, const key_candidate& other) { return c < other.cost; });
+    kept.best.insert(at, candidate);
+    if (kept.best.size() > max_candidates)
+        kept.best.pop_back();
+}
+
+// Small lengths have at most 24 orders: each is deciphered and weighed outright.
+void search_every_order(kept_orders& kept) {
+    order_array order{};
+    std::iota(order.begin(), order.begin() + kept.n, 0);
+    do
+        offer(kept, order.data(),
+              order_cost(kept.letters, kept.size, kept.complete, order.data(), kept.n));
+    while (std::next_permutation(order.begin(), order.begin() + kept.n));
+}
+
+// The search for n >= 5. Columns are given ranks one by one, left to right; rank[c] is the
+// ciphertext segment that column c reads. A 4-gram's cost is added as soon as the ranks of all
+// its columns are known, so a partial cost only grows, and a branch whose partial cost already
+// reaches the bar is left.
+//
+// In the full blocks a 4-gram sees four neighbouring columns, so its cost summed over every row
+// is tabulated once for each four segments: within a row, or running over into the next row by
+// one, two or three letters. The short last block's letters are placed as ranks become known:
+// its long columns (the first tail % n) come first, so once they have ranks every column's start
+// in the block follows from its own rank.
+struct order_search {
+    kept_orders* kept;
+    const std::uint8_t* costs;
+    int n;
+    std::size_t side;
+    std::array<std::vector<std::int32_t>, 4> tables; // empty without a full block
+    std::array<std::uint8_t, max_key_length> last_row{}; // by segment: the last full row
+    std::vector<std::uint8_t> tail;                  // codes of the short block's letters
+    std::size_t rows = 0;                            // full rows of the short block
+    std::size_t long_columns = 0;
+    std::array<std::size_t, max_key_length> rank{};
+    std::array<std::size_t, max_key_length> start{}; // of each column in the short block
+    std::array<bool, max_key_length> taken{};
+};
+
+std::size_t table_index(const order_search& s, std::size_t a, std::size_t b, std::size_t c,
+                        std::size_t d) {
+    return ((a * s.side + b) * s.side + c) * s.side + d;
+}
+
+void tabulate_full_blocks(order_search& s, const std::uint8_t* letters, std::size_t blocks) {
+    const std::size_t n = s.side;
+    const std::size_t all_rows = blocks * n;
+    // segment[k * all_rows + r]: segment k's letter in row r of the run of full blocks.
+    std::vector<std::uint8_t> segment(n * all_rows);
+    for (std::size_t r = 0; r < all_rows; ++r)
+        for (std::size_t k = 0; k < n; ++k)
+            segment[k * all_rows + r] =
+                static_cast<std::uint8_t>(letter_code(letters[r / n * n * n + k * n + r % n]));
+    for (std::size_t k = 0; k < n; ++k)
+        s.last_row[k] = segment[k * all_rows + all_rows - 1];
+
+    std::vector<std::int32_t> sums(n);
+    for (std::size_t over = 0; over < 4; ++over) { // letters that run over into the next row
+        auto& table = s.tables[over];
+        table.assign(n * n * n * n, 0);
+        const std::size_t end = over == 0 ? all_rows : all_rows - 1;
+        // The rows each of the four letters is read from, as offsets into segment.
+        const std::size_t shift_b = over >= 3 ? 1 : 0;
+        const std::size_t shift_c = over >= 2 ? 1 : 0;
+        const std::size_t shift_d = over >= 1 ? 1 : 0;
+        for (std::size_t a = 0; a < n; ++a)
+            for (std::size_t b = 0; b < n; ++b)
+                for (std::size_t c = 0; c < n; ++c) {
+                    if (a == b || a == c || b == c)
+                        continue;
+                    std::fill(sums.begin(), sums.end(), 0);
+                    const std::uint8_t* sa = &segment[a * all_rows];
+                    const std::uint8_t* sb = &segment[b * all_rows + shift_b];
+                    const std::uint8_t* sc = &segment[c * all_rows + shift_c];
+                    for (std::size_t r = 0; r < end; ++r) {
+                        // Every d after a b c lies in one 32-byte stretch of the table.
+                        const std::uint8_t* line = s.costs + index4(sa[r], sb[r], sc[r], 0);
+                        for (std::size_t d = 0; d < n; ++d)
+                            sums[d] += line[segment[d * all_rows + shift_d + r]];
+                    }
+                    for (std::size_t d = 0; d < n; ++d)
+                        table[((a * n + b) * n + c) * n + d] = sums[d];
+                }
+    }
+}
+
+std::size_t place_in_tail(const order_search& s, std::size_t column) {
+    std::size_t before = 0; // long columns of lower rank
+    for (std::size_t c = 0; c < s.long_columns; ++c)
+        before += s.rank[c] < s.rank[column] ? 1U : 0U;
+    return s.rank[column] * s.rows + before;
+}
+
+// The letter at position p of the short block; p < 0 reaches back into the last full row.
+std::uint32_t tail_letter(const order_search& s, std::ptrdiff_t p) {
+    if (p < 0)
+        return s.last_row[s.rank[s.side - static_cast<std::size_t>(-p)]];
+    const auto q = static_cast<std::size_t>(p);
+    return s.tail[s.start[q % s.side] + q / s.side];
+}
+
+// The short block's 4-grams whose columns all have ranks now that column d has one.
+std::int64_t tail_step(order_search& s, std::size_t d) {
+    const std::size_t n = s.side;
+    if (d + 1 < s.long_columns)
+        return 0;
+    std::size_t first_end = d;
+    if (d + 1 == s.long_columns) { // the long columns' starts are known only now
+        for (std::size_t c = 0; c <= d; ++c)
+            s.start[c] = place_in_tail(s, c);
+        first_end = 3;
+    } else {
+        s.start[d] = place_in_tail(s, d);
+    }
+    std::int64_t sum = 0;
+    for (std::size_t end = std::max<std::size_t>(first_end, 3); end <= d; ++end) {
+        const std::size_t present = end < s.long_columns ? s.rows + 1 : s.rows;
+        for (std::size_t j = 0; j < present; ++j)
+            sum += s.costs[index4(s.tail[s.start[end - 3] + j], s.tail[s.start[end - 2] + j],
+                                  s.tail[s.start[end - 1] + j], s.tail[s.start[end] + j])];
+    }
+    if (d + 1 == n) { // 4-grams that run over a row's end, into the block or from the last one
+        const auto size = static_cast<std::ptrdiff_t>(s.tail.size());
+        const auto side = static_cast<std::ptrdiff_t>(n);
+        for (std::ptrdiff_t p = s.tables[0].empty() ? 0 : -3; p + 3 < size; ++p)
+            if (p < 0 || p % side > side - 4)
+                sum += s.costs[index4(tail_letter(s, p), tail_letter(s, p + 1),
+                                      tail_letter(s, p + 2), tail_letter(s, p + 3))];
+    }
+    return sum;
+}
+
+std::int64_t step(order_search& s, std::size_t d) {
+    std::int64_t sum = 0;
+    const auto& r = s.rank;
+    if (!s.tables[0].empty()) {
+        if (d >= 3)
+            sum += s.tables[0][table_index(s, r[d - 3], r[d - 2], r[d - 1], r[d])];
+        if (d + 1 == s.side) {
+            const std::size_t n = s.side;
+            sum += s.tables[1][table_index(s, r[n - 3], r[n - 2], r[n - 1], r[0])] +
+                   s.tables[2][table_index(s, r[n - 2], r[n - 1], r[0], r[1])] +
+                   s.tables[3][table_index(s, r[n - 1], r[0], r[1], r[2])];
+        }
+    }
+    if (!s.tail.empty())
+        sum += tail_step(s, d);
+    return sum;
+}
+
+void descend(order_search& s, std::size_t d, std::int64_t partial) {
+    for (std::size_t k = 0; k < s.side; ++k) {
+        if (s.taken[k])
+            continue;
+        s.rank[d] = k;
+        const std::int64_t cost = partial + step(s, d);
+        if (cost >= bar(*s.kept))
+            continue;
+        if (d + 1 == s.side) {
+            order_array order{};
+            for (std::size_t c = 0; c < s.side; ++c)
+                order[s.rank[c]] = static_cast<std::int32_t>(c);
+            offer(*s.kept, order.data(), cost);
+            continue;
+        }
+        s.taken[k] = true;
+        descend(s, d + 1, cost);
+        s.taken[k] = false;
+    }
+}
+
+void search_by_columns(kept_orders& kept) {
+    order_search s{};
+    s.kept = &kept;
+    s.costs = gram_costs();
+    s.n = kept.n;
+    s.side = static_cast<std::size_t>(kept.n);
+    const std::size_t size = analysed_letters(kept.size, kept.complete, kept.n);
+    const std::size_t blocks = size / block_letters(kept.n);
+    if (blocks > 0)
+        tabulate_full_blocks(s, kept.letters, blocks);
+    for (std::size_t i = blocks * block_letters(kept.n); i < size; ++i)
+        s.tail.push_back(static_cast<std::uint8_t>(letter_code(kept.letters[i])));
+    s.rows = s.tail.size() / s.side;
+    s.long_columns = s.tail.size() % s.side;
+    descend(s, 0, 0);
+}
+
+double log2_factorial(int n) {
+    double bits = 0;
+    for (int k = 2; k <= n; ++k)
+        bits += std::log2(k);
+    return bits;
+}
+
+} // namespace
+
+std::size_t analysed_letters(std::size_t size, bool complete, int n) {
+    return complete ? size : size / block_letters(n) * block_letters(n);
+}
+
+std::int64_t order_cost(const std::uint8_t* letters, std::size_t size, bool complete,
+                        const std::int32_t* order, int n) {
+    const auto plain = plaintext(letters, size, complete, order, n);
+    return text_cost(plain.data(), plain.size());
+}
+
+std::vector<key_candidate> best_orders(const std::uint8_t* letters, std::size_t size,
+                                       bool complete, int n) {
+    kept_orders kept{letters, size, complete, n, {}};
+    if (n <= 4)
+        search_every_order(kept);
+    else
+        search_by_columns(kept);
+    return kept.best;
+}
+
+std::vector<key_candidate> find_keys(const std::uint8_t* letters, std::size_t size,
+                                     bool complete) {
+    std::vector<key_candidate> all;
+    for (int n = 1; n <= max_key_length; ++n) {
+        const std::size_t analysed = analysed_letters(size, complete, n);
+        if (analysed == 0)
+            continue;
+        // Per 4-gram, so that lengths analysing different numbers of letters compare.
+        const double grams = static_cast<double>(std::max<std::size_t>(analysed, 4) - 3);
+        for (key_candidate& c : best_orders(letters, size, complete, n)) {
+            const double bits = static_cast<double>(c.cost) / cost_steps_per_bit;
+            c.bits_per_letter = bits / grams;
+            c.rank = (bits + key_space_weight * log2_factorial(n)) / grams;
+            all.push_back(c);
+        }
+    }
+    std::stable_sort(all.begin(), all.end(), [](const key_candidate& a, const key_candidate& b) {
+        return a.rank < b.rank;
+    });
+    if (all.size() > max_candidates)
+        all.resize(max_candidates);
+    return all;
+}
+
+int candidate_key_word(const key_candidate& candidate, char* key) {
+    for (int rank = 0; rank < candidate.n; ++rank)
+        key[candidate.order[static_cast<std::size_t>(rank)]] = static_cast<char>('1' + rank);
+    key[candidate.n] = '\0';
+    return candidate.n;
+}

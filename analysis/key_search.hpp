@@ -1,0 +1,50 @@
+// Finding the key length and column order from the ciphertext alone.
+//
+// Every key length from 1 to max_key_length and every column order of it is weighed, and the
+// best orders of the whole space are found exactly: an order's cost is the language model's cost
+// of the plaintext it gives, and the search skips only orders that cannot beat the ones kept.
+#pragma once
+
+#include "cipher/key_order.hpp"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+inline constexpr std::size_t max_candidates = 5;
+
+// Weight of the key space's size against the text, in bits per bit of log2(n!), tuned on
+// held-out text by bench/crack_curve.
+inline constexpr double key_space_weight = 1.0;
+
+struct key_candidate {
+    int n = 0;
+    std::array<std::int32_t, max_key_length> order{}; // as fill_column_order gives it
+    std::int64_t cost = 0;   // of the letters analysed, in 1/cost_steps_per_bit bits
+    std::size_t letters = 0; // analysed for this n
+    double bits_per_letter = 0;
+    double rank = 0; // bits per letter with the key space's size weighed in: lower is better
+};
+
+// How many of `size` letters are analysed for key length n: all of a complete text, whose last
+// block may be short; of the start of a longer one, its whole blocks.
+std::size_t analysed_letters(std::size_t size, bool complete, int n);
+
+// The cost of one order, by deciphering outright: the plain reference the search is held to.
+std::int64_t order_cost(const std::uint8_t* letters, std::size_t size, bool complete,
+                        const std::int32_t* order, int n);
+
+// The best orders for key length n, best first, at most max_candidates, each giving another
+// plaintext; equal costs keep the order found first.
+std::vector<key_candidate> best_orders(const std::uint8_t* letters, std::size_t size,
+                                       bool complete, int n);
+
+// The best candidates over every key length, best first, at most max_candidates. letters are
+// the text's letters, the whole text when complete, else its start.
+std::vector<key_candidate> find_keys(const std::uint8_t* letters, std::size_t size,
+                                     bool complete);
+
+// The key word that gives a candidate's order: at key position k the digit 1 + the rank of
+// column k. Returns its length.
+int candidate_key_word(const key_candidate& candidate, char* key);
