@@ -53,9 +53,9 @@ void offer(kept_orders& kept, const std::int32_t* order, std::int64_t cost) {
     std::copy_n(order, kept.n, candidate.order.begin());
     candidate.cost = cost;
     candidate.letters = analysed_letters(kept.size, kept.complete, kept.n);
-    const auto at = std::upper_bound(
-        kept.best.begin(), kept.best.end(), cost,
-        [](std::int64_t c, const key_candidate& other) { return c < other.cost; });
+    const auto at =
+        std::upper_bound(kept.best.begin(), kept.best.end(), cost,
+                         [](std::int64_t c, const key_candidate& other) { return c < other.cost; });
     kept.best.insert(at, candidate);
     if (kept.best.size() > max_candidates)
         kept.best.pop_back();
@@ -86,10 +86,10 @@ struct order_search {
     const std::uint8_t* costs;
     int n;
     std::size_t side;
-    std::array<std::vector<std::int32_t>, 4> tables; // empty without a full block
+    std::array<std::vector<std::int32_t>, 4> tables;     // empty without a full block
     std::array<std::uint8_t, max_key_length> last_row{}; // by segment: the last full row
-    std::vector<std::uint8_t> tail;                  // codes of the short block's letters
-    std::size_t rows = 0;                            // full rows of the short block
+    std::vector<std::uint8_t> tail;                      // codes of the short block's letters
+    std::size_t rows = 0;                                // full rows of the short block
     std::size_t long_columns = 0;
     std::array<std::size_t, max_key_length> rank{};
     std::array<std::size_t, max_key_length> start{}; // of each column in the short block
@@ -264,8 +264,8 @@ std::int64_t order_cost(const std::uint8_t* letters, std::size_t size, bool comp
     return text_cost(plain.data(), plain.size());
 }
 
-std::vector<key_candidate> best_orders(const std::uint8_t* letters, std::size_t size,
-                                       bool complete, int n) {
+std::vector<key_candidate> best_orders(const std::uint8_t* letters, std::size_t size, bool complete,
+                                       int n) {
     kept_orders kept{letters, size, complete, n, {}};
     if (n <= 4)
         search_every_order(kept);
@@ -274,8 +274,7 @@ std::vector<key_candidate> best_orders(const std::uint8_t* letters, std::size_t 
     return kept.best;
 }
 
-std::vector<key_candidate> find_keys(const std::uint8_t* letters, std::size_t size,
-                                     bool complete) {
+std::vector<key_candidate> find_keys(const std::uint8_t* letters, std::size_t size, bool complete) {
     std::vector<key_candidate> all;
     for (int n = 1; n <= max_key_length; ++n) {
         const std::size_t analysed = analysed_letters(size, complete, n);
@@ -296,6 +295,11 @@ std::vector<key_candidate> find_keys(const std::uint8_t* letters, std::size_t si
     if (all.size() > max_candidates)
         all.resize(max_candidates);
     return all;
+}
+
+bool close_call(const key_candidate& best, const key_candidate& runner_up) {
+    const double grams = static_cast<double>(std::max<std::size_t>(best.letters, 4) - 3);
+    return (runner_up.rank - best.rank) * grams < close_margin_bits;
 }
 
 int candidate_key_word(const key_candidate& candidate, char* key) {

@@ -14,6 +14,9 @@
 
 inline constexpr std::size_t max_candidates = 5;
 
+// The letters the search reads at most: plenty to be sure of any key (bench/README.md).
+inline constexpr std::size_t search_letters = 4096;
+
 // Weight of the key space's size against the text, in bits per bit of log2(n!), tuned on
 // held-out text by bench/crack_curve.
 inline constexpr double key_space_weight = 1.0;
@@ -37,13 +40,18 @@ std::int64_t order_cost(const std::uint8_t* letters, std::size_t size, bool comp
 
 // The best orders for key length n, best first, at most max_candidates, each giving another
 // plaintext; equal costs keep the order found first.
-std::vector<key_candidate> best_orders(const std::uint8_t* letters, std::size_t size,
-                                       bool complete, int n);
+std::vector<key_candidate> best_orders(const std::uint8_t* letters, std::size_t size, bool complete,
+                                       int n);
 
 // The best candidates over every key length, best first, at most max_candidates. letters are
 // the text's letters, the whole text when complete, else its start.
-std::vector<key_candidate> find_keys(const std::uint8_t* letters, std::size_t size,
-                                     bool complete);
+std::vector<key_candidate> find_keys(const std::uint8_t* letters, std::size_t size, bool complete);
+
+// Whether the runner-up is so close to the best that the text may be too short to tell them
+// apart: within close_margin_bits over the letters analysed. On held-out text every wrong
+// answer was within 4 bits, and right ones mostly far beyond (bench/README.md).
+inline constexpr double close_margin_bits = 10;
+bool close_call(const key_candidate& best, const key_candidate& runner_up);
 
 // The key word that gives a candidate's order: at key position k the digit 1 + the rank of
 // column k. Returns its length.

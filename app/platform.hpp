@@ -2,7 +2,10 @@
 // POSIX side.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <string>
 
 // Reopens a closed standard descriptor on the null device, so that no file opened later lands
 // on it and gets the key read from it or the prompt written into it.
@@ -21,3 +24,6 @@ bool same_file(std::FILE* a, std::FILE* b);
 
 // Whether the stream is on a directory, which some systems open but never read.
 bool is_directory(std::FILE* file);
+
+// Windows-1251 text as the console's character set shows it; a letter it cannot show is '?'.
+std::string console_text(const std::uint8_t* text, std::size_t size);

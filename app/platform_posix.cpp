@@ -1,8 +1,12 @@
 #include "app/platform.hpp"
 
 #include <cerrno>
+#include <clocale>
 
 #include <fcntl.h>
+#include <iconv.h>
+#include <langinfo.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,4 +48,27 @@ bool same_file(std::FILE* a, std::FILE* b) {
 bool is_directory(std::FILE* file) {
     struct stat st {};
     return fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string console_text(const std::uint8_t* text, std::size_t size) {
+    std::setlocale(LC_CTYPE, "");
+    iconv_t convert = iconv_open(nl_langinfo(CODESET), "WINDOWS-1251");
+    std::string shown;
+    for (std::size_t i = 0; i < size; ++i) {
+        // One character at a time, so that one the locale lacks costs only itself.
+        char in = static_cast<char>(text[i]);
+        char out[8];
+        char* from = &in;
+        char* to = out;
+        std::size_t in_left = 1;
+        std::size_t out_left = sizeof out;
+        if (convert != reinterpret_cast<iconv_t>(-1) &&
+            iconv(convert, &from, &in_left, &to, &out_left) != static_cast<std::size_t>(-1))
+            shown.append(out, sizeof out - out_left);
+        else
+            shown += '?';
+    }
+    if (convert != reinterpret_cast<iconv_t>(-1))
+        iconv_close(convert);
+    return shown;
 }

@@ -20,6 +20,28 @@ void report_errno(const char* program, const char* what, int error) {
     report(program, what, std::strerror(error));
 }
 
+const char* tool_version() {
+    return TOOL_VERSION;
+}
+
+int handle_arguments(const char* program, int argc, char** argv, const char* usage) {
+    if (argc < 2)
+        return -1;
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(usage, stdout);
+        return finish_run(program, nullptr, nullptr, nullptr, 0);
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("%s %s\n", program, tool_version());
+        return finish_run(program, nullptr, nullptr, nullptr, 0);
+    }
+    const bool known =
+        std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "--version") == 0;
+    std::fprintf(stderr, "%s: unexpected argument '%s'; usage: %s [--help | --version]\n", program,
+                 argv[known ? 2 : 1], program);
+    return 2;
+}
+
 int read_key_word(std::FILE* console, key_word& key) {
     // One byte more than a key holds, to see a CR that ends a line of a full key.
     key_word line{};

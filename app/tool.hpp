@@ -12,6 +12,13 @@ void report_errno(const char* program, const char* what, int error);
 
 using key_word = std::array<char, max_key_length + 1>;
 
+// The version every tool reports.
+const char* tool_version();
+
+// --help prints usage, --version the version, and any other argument is a usage error; a
+// status to end with, or -1 when there were no arguments.
+int handle_arguments(const char* program, int argc, char** argv, const char* usage);
+
 // Reads one line and keeps at most max_key_length bytes of it as typed, blanks included; a CR
 // before the line feed belongs to the line break. Returns the key length, or -1 on a read error.
 int read_key_word(std::FILE* console, key_word& key);

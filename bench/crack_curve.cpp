@@ -1,0 +1,204 @@
+// How often the search gives back the exact plaintext, on excerpts of held-out text: each
+// excerpt enciphered under a random order of a length from 2 to 9, sprinkled with non-letters
+// and read back through the letter stream, as crack reads Crypt.txt.
+//
+//   crack_curve TEXT [TRIALS [tune]]
+//
+// TEXT holds a document a line, Windows-1251 lowercase letters (analysis/make_model.py
+// --excerpts writes test.txt and tune.txt). TRIALS excerpts per length, default 400. With
+// "tune", the success rate for each weight of the key space's size instead, and the margins
+// between the best and the runner-up, for choosing the weight and the warning's threshold.
+#include "analysis/key_search.hpp"
+#include "analysis/language_model.hpp"
+#include "cipher/transposition.hpp"
+#include "tests/test_text.hpp"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+namespace {
+
+std::vector<bytes> documents(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<bytes> docs;
+    std::string line;
+    while (std::getline(in, line))
+        if (!line.empty())
+            docs.emplace_back(reinterpret_cast<const std::uint8_t*>(line.data()), line.size());
+    return docs;
+}
+
+// A random stretch of `length` letters of one document, as capitals.
+bytes excerpt(std::mt19937& rng, const std::vector<bytes>& docs, std::size_t length) {
+    for (;;) {
+        const bytes& doc =
+            docs[std::uniform_int_distribution<std::size_t>(0, docs.size() - 1)(rng)];
+        if (doc.size() < length)
+            continue;
+        const auto at = std::uniform_int_distribution<std::size_t>(0, doc.size() - length)(rng);
+        bytes text = doc.substr(at, length);
+        for (auto& b : text)
+            b = static_cast<std::uint8_t>(b & 0xDFU);
+        return text;
+    }
+}
+
+// The letters crack would analyse from the ciphertext file, and whether that is all of them.
+bytes read_back(const bytes& file, bool& complete) {
+    std::FILE* f = file_with(file);
+    bytes letters(search_letters + 1, 0);
+    letters.resize(read_letters(f, letters.data(), letters.size()));
+    std::fclose(f);
+    complete = letters.size() <= search_letters;
+    letters.resize(std::min(letters.size(), search_letters));
+    return letters;
+}
+
+// Whether the candidate gives the plaintext of the letters it was chosen on.
+bool recovers(const key_candidate& c, const bytes& cipher, const bytes& plain) {
+    bytes got(c.letters, 0);
+    decipher_letters(cipher.data(), c.letters, c.order.data(), c.n, got.data());
+    return got == lowercase(plain.substr(0, c.letters));
+}
+
+struct trial {
+    int n;
+    std::vector<std::vector<key_candidate>> by_length; // best orders of each length 1..9
+    std::vector<std::vector<bool>> right;
+};
+
+double log2_factorial(int n) {
+    return std::lgamma(n + 1.0) / std::log(2.0);
+}
+
+// The best candidate and the runner-up under weight w.
+std::pair<const key_candidate*, double> pick(const trial& t, double w, bool& right) {
+    const key_candidate* best = nullptr;
+    double best_rank = 1e300;
+    double second = 1e300;
+    for (std::size_t k = 0; k < t.by_length.size(); ++k)
+        for (std::size_t i = 0; i < t.by_length[k].size(); ++i) {
+            const key_candidate& c = t.by_length[k][i];
+            const double grams = static_cast<double>(std::max<std::size_t>(c.letters, 4) - 3);
+            const double bits = static_cast<double>(c.cost) / cost_steps_per_bit;
+            const double rank = (bits + w * log2_factorial(c.n)) / grams;
+            if (rank < best_rank) {
+                second = best_rank;
+                best_rank = rank;
+                best = &c;
+                right = t.right[k][i];
+            } else if (rank < second) {
+                second = rank;
+            }
+        }
+    const double grams = static_cast<double>(std::max<std::size_t>(best->letters, 4) - 3);
+    return {best, (second - best_rank) * grams};
+}
+
+trial run_trial(std::mt19937& rng, const std::vector<bytes>& docs, std::size_t length, int n) {
+    const bytes plain = excerpt(rng, docs, length);
+    const auto order = random_order(rng, n);
+    bool complete = false;
+    const bytes letters = read_back(sprinkle(rng, encipher(plain, order)), complete);
+    trial t{n, {}, {}};
+    for (int k = 1; k <= max_key_length; ++k) {
+        t.by_length.push_back(best_orders(letters.data(), letters.size(), complete, k));
+        t.right.emplace_back();
+        for (const auto& c : t.by_length.back())
+            t.right.back().push_back(recovers(c, letters, plain));
+    }
+    return t;
+}
+
+void timing(std::mt19937& rng, const std::vector<bytes>& docs) {
+    for (const int n : {5, 7, 9}) {
+        std::vector<double> ms;
+        for (int run = 0; run < 9; ++run) {
+            const bytes plain = excerpt(rng, docs, 10000);
+            const auto order = random_order(rng, n);
+            const auto start = std::chrono::steady_clock::now();
+            bool complete = false;
+            const bytes letters = read_back(sprinkle(rng, encipher(plain, order)), complete);
+            const auto found = find_keys(letters.data(), letters.size(), complete);
+            ms.push_back(
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                    .count());
+            if (!recovers(found[0], letters, plain))
+                std::printf("timing run missed\n");
+        }
+        std::sort(ms.begin(), ms.end());
+        std::printf("10,000 letters, n = %d: search median %.1f ms (min %.1f, max %.1f)\n", n,
+                    ms[4], ms[0], ms[8]);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fputs("usage: crack_curve TEXT [TRIALS [tune]]\n", stderr);
+        return 2;
+    }
+    const auto docs = documents(argv[1]);
+    const int trials = argc > 2 ? std::atoi(argv[2]) : 400;
+    const bool tune = argc > 3 && std::strcmp(argv[3], "tune") == 0;
+    std::mt19937 rng(tune ? 2 : 1);
+    const double weights[] = {0, 0.25, 0.5, 0.75, 1, 1.25, 1.5, 2, 3};
+    for (const std::size_t length : {40U, 60U, 100U, 150U, 300U, 1000U}) {
+        std::vector<trial> runs;
+        for (int i = 0; i < trials; ++i)
+            runs.push_back(run_trial(rng, docs, length, 2 + i % 8));
+        if (tune) {
+            std::printf("%4zu letters:", length);
+            for (const double w : weights) {
+                int hits = 0;
+                for (const auto& t : runs) {
+                    bool right = false;
+                    pick(t, w, right);
+                    hits += right ? 1 : 0;
+                }
+                std::printf("  w %.2f %5.1f%%", w, 100.0 * hits / trials);
+            }
+            // Margins, in bits, under the weight in use: the smallest of a right answer's
+            // and the largest of a wrong one's.
+            double right_min = 1e300;
+            double wrong_max = 0;
+            for (const auto& t : runs) {
+                bool right = false;
+                const double margin = pick(t, key_space_weight, right).second;
+                (right ? right_min : wrong_max) =
+                    right ? std::min(right_min, margin) : std::max(wrong_max, margin);
+            }
+            std::printf("  | margin: wrong max %.1f, right min %.1f\n", wrong_max, right_min);
+            continue;
+        }
+        std::map<int, std::pair<int, int>> by_n; // hits, trials
+        int hits = 0;
+        std::string misses;
+        for (const auto& t : runs) {
+            bool right = false;
+            const key_candidate* best = pick(t, key_space_weight, right).first;
+            hits += right ? 1 : 0;
+            by_n[t.n].first += right ? 1 : 0;
+            ++by_n[t.n].second;
+            if (!right) {
+                char miss[16];
+                std::snprintf(miss, sizeof miss, " %d->%d", t.n, best->n);
+                misses.append(miss);
+            }
+        }
+        std::printf("%4zu letters: %5.1f%%  by n:", length, 100.0 * hits / trials);
+        for (const auto& [n, r] : by_n)
+            std::printf(" %d:%d/%d", n, r.first, r.second);
+        std::printf("\n      misses (true n->found n):%s\n",
+                    misses.empty() ? " none" : misses.c_str());
+    }
+    if (!tune)
+        timing(rng, docs);
+    return 0;
+}

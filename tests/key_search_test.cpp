@@ -1,0 +1,45 @@
+#include "analysis/key_search.hpp"
+
+#include "cipher/transposition.hpp"
+#include "test_text.hpp"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+// The search against every order deciphered outright: the same best costs, each over another
+// plaintext, for texts with and without full blocks and short blocks, whole or only begun.
+TEST(KeySearch, MatchesEveryOrderWeighedOutright) {
+    std::mt19937 rng(409113);
+    for (const int n : {2, 5, 6})
+        for (const std::size_t length : {3U, 7U, 24U, 26U, 36U, 49U, 61U, 100U, 131U})
+            for (const bool complete : {true, false}) {
+                const bytes text = random_letters(rng, length);
+                std::map<bytes, std::int64_t> plaintexts;
+                std::vector<std::int32_t> order(static_cast<std::size_t>(n));
+                std::iota(order.begin(), order.end(), 0);
+                const std::size_t analysed = analysed_letters(length, complete, n);
+                do {
+                    bytes plain(analysed, 0);
+                    decipher_letters(text.data(), analysed, order.data(), n, plain.data());
+                    plaintexts[plain] = order_cost(text.data(), length, complete, order.data(), n);
+                } while (std::next_permutation(order.begin(), order.end()));
+                std::vector<std::int64_t> expected;
+                for (const auto& [plain, cost] : plaintexts)
+                    expected.push_back(cost);
+                std::sort(expected.begin(), expected.end());
+                expected.resize(std::min(expected.size(), max_candidates));
+
+                std::vector<std::int64_t> found;
+                for (const auto& c : best_orders(text.data(), length, complete, n)) {
+                    EXPECT_EQ(c.cost, order_cost(text.data(), length, complete, c.order.data(), n));
+                    found.push_back(c.cost);
+                }
+                EXPECT_EQ(found, expected)
+                    << "n " << n << " length " << length << " complete " << complete;
+            }
+}
+
+} // namespace
