@@ -1,17 +1,20 @@
 #include "analysis/language_model.hpp"
 
 #include <array>
+#include <iterator>
 #include <memory>
 
 namespace {
 
-// One printable character a cost, in the order make_model.py's DIGITS lists them.
-constexpr char packed_costs[] =
+// One printable character a cost, in the order make_model.py's DIGITS lists them, in rows of
+// row_size: short strings, as compilers need not take long ones.
+constexpr const char* packed_rows[] = {
 #include "analysis/russian_4grams.inc"
-    ;
+};
+constexpr std::size_t row_size = 128;
 
 constexpr std::size_t cells = gram_alphabet * gram_alphabet * gram_alphabet * gram_alphabet;
-static_assert(sizeof packed_costs == cells + 1);
+static_assert(std::size(packed_rows) * row_size == cells);
 
 constexpr auto digit_values = [] {
     std::array<std::uint8_t, 128> values{};
@@ -28,7 +31,9 @@ const std::uint8_t* gram_costs() {
     static const std::unique_ptr<std::uint8_t[]> costs = [] {
         auto table = std::make_unique<std::uint8_t[]>(cells);
         for (std::size_t i = 0; i < cells; ++i)
-            table[i] = digit_values[static_cast<std::size_t>(packed_costs[i]) & 0x7FU];
+            table[i] =
+                digit_values[static_cast<std::size_t>(packed_rows[i / row_size][i % row_size]) &
+                             0x7FU];
         return table;
     }();
     return costs.get();

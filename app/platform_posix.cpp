@@ -52,7 +52,9 @@ bool is_directory(std::FILE* file) {
 
 std::string console_text(const std::uint8_t* text, std::size_t size) {
     std::setlocale(LC_CTYPE, "");
-    iconv_t convert = iconv_open(nl_langinfo(CODESET), "WINDOWS-1251");
+    const iconv_t convert = iconv_open(nl_langinfo(CODESET), "WINDOWS-1251");
+    // iconv_open's failure value, as iconv.h defines it.
+    const auto failed = reinterpret_cast<iconv_t>(-1); // NOLINT(performance-no-int-to-ptr)
     std::string shown;
     for (std::size_t i = 0; i < size; ++i) {
         // One character at a time, so that one the locale lacks costs only itself.
@@ -62,13 +64,13 @@ std::string console_text(const std::uint8_t* text, std::size_t size) {
         char* to = out;
         std::size_t in_left = 1;
         std::size_t out_left = sizeof out;
-        if (convert != reinterpret_cast<iconv_t>(-1) &&
+        if (convert != failed &&
             iconv(convert, &from, &in_left, &to, &out_left) != static_cast<std::size_t>(-1))
             shown.append(out, sizeof out - out_left);
         else
             shown += '?';
     }
-    if (convert != reinterpret_cast<iconv_t>(-1))
+    if (convert != failed)
         iconv_close(convert);
     return shown;
 }

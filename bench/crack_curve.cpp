@@ -118,6 +118,7 @@ trial run_trial(std::mt19937& rng, const std::vector<bytes>& docs, std::size_t l
 void timing(std::mt19937& rng, const std::vector<bytes>& docs) {
     for (const int n : {5, 7, 9}) {
         std::vector<double> ms;
+        ms.reserve(9);
         for (int run = 0; run < 9; ++run) {
             const bytes plain = excerpt(rng, docs, 10000);
             const auto order = random_order(rng, n);
@@ -151,6 +152,7 @@ int main(int argc, char** argv) {
     const double weights[] = {0, 0.25, 0.5, 0.75, 1, 1.25, 1.5, 2, 3};
     for (const std::size_t length : {40U, 60U, 100U, 150U, 300U, 1000U}) {
         std::vector<trial> runs;
+        runs.reserve(static_cast<std::size_t>(trials));
         for (int i = 0; i < trials; ++i)
             runs.push_back(run_trial(rng, docs, length, 2 + i % 8));
         if (tune) {

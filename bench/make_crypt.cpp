@@ -65,11 +65,25 @@ struct output {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3 || argc > 4 || std::strlen(argv[2]) == 0 ||
+    if (argc < 3 || argc > 5 || std::strlen(argv[2]) == 0 ||
         std::strlen(argv[2]) > max_key_length) {
-        std::fputs("usage: make_crypt BYTES KEY [PLAIN_OUT] > Crypt.txt\n", stderr);
+        std::fputs("usage: make_crypt BYTES KEY [PLAIN_OUT [TEXT]] > Crypt.txt\n", stderr);
         return 2;
     }
+    // With TEXT, the plaintext is its letters over and over instead of random ones.
+    std::vector<unsigned char> source;
+    if (argc == 5) {
+        std::FILE* text = std::fopen(argv[4], "rb");
+        for (int ch = 0; text != nullptr && (ch = std::getc(text)) != EOF;)
+            if (ch >= 0xC0)
+                source.push_back(static_cast<unsigned char>(ch & 0xDF));
+        if (text == nullptr || source.empty()) {
+            std::fprintf(stderr, "make_crypt: %s: no letters\n", argv[4]);
+            return 1;
+        }
+        std::fclose(text);
+    }
+    std::size_t source_at = 0;
     const unsigned long long size = std::strtoull(argv[1], nullptr, 10);
     const int n = static_cast<int>(std::strlen(argv[2]));
     std::array<std::int32_t, max_key_length> order{};
@@ -79,8 +93,8 @@ int main(int argc, char** argv) {
     lay_out(size, [&](unsigned char, bool letter) { total += letter ? 1 : 0; });
 
     output crypt{stdout, {}};
-    output plain{argc == 4 ? std::fopen(argv[3], "wb") : nullptr, {}};
-    if (argc == 4 && plain.file == nullptr) {
+    output plain{argc >= 4 ? std::fopen(argv[3], "wb") : nullptr, {}};
+    if (argc >= 4 && plain.file == nullptr) {
         std::perror(argv[3]);
         return 1;
     }
@@ -97,8 +111,11 @@ int main(int argc, char** argv) {
         if (next == cipher.size()) {
             const auto length = static_cast<std::size_t>(std::min(block_size, total - done));
             std::vector<unsigned char> block(length);
-            for (auto& p : block)
-                p = static_cast<unsigned char>(0xC0 + random() % 32);
+            for (auto& p : block) {
+                p = source.empty() ? static_cast<unsigned char>(0xC0 + random() % 32)
+                                   : source[source_at];
+                source_at = source.empty() ? 0 : (source_at + 1) % source.size();
+            }
             if (plain.file != nullptr)
                 for (const unsigned char p : block)
                     plain.put(static_cast<unsigned char>(p | 0x20));

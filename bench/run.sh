@@ -2,14 +2,16 @@
 # Times the tool against the I/O floor (and, optionally, the literal yardstick) on a generated
 # ciphertext, interleaved, and prints medians, MB/s, ratios and peak memory.
 #
-#   bench/run.sh [BYTES] [RUNS] [literal]
+#   bench/run.sh [BYTES] [RUNS] [literal] [crack]
 #
 # BYTES defaults to 256 MiB, RUNS to 7. Binaries come from build/release (configure it with
 # -DDECIPHER_BUILD_BENCH=ON). The work folder is $BENCH_DIR, default /tmp/decipher-bench.
+# With $BENCH_TEXT, a file of Windows-1251 text, the plaintext is its letters over and over
+# instead of random ones; crack needs that, to have a key to find.
 set -euo pipefail
 size=${1:-268435456}
 runs=${2:-7}
-with_literal=${3:-}
+extra=("${@:3}")
 key=ABCDEFGHI
 root=$(cd "$(dirname "$0")/.." && pwd)
 bin=$root/build/release
@@ -17,7 +19,7 @@ dir=${BENCH_DIR:-/tmp/decipher-bench}
 mkdir -p "$dir"
 cd "$dir"
 
-"$bin/bench/make_crypt" "$size" "$key" Plain.txt > Crypt.txt 2>/dev/null
+"$bin/bench/make_crypt" "$size" "$key" Plain.txt ${BENCH_TEXT:+"$BENCH_TEXT"} > Crypt.txt 2>/dev/null
 letters=$(LC_ALL=C tr -cd '\300-\377' < Crypt.txt | wc -c)
 cat Crypt.txt > /dev/null
 echo "$key" | "$bin/decipher" > /dev/null
@@ -39,10 +41,10 @@ floor() {
 }
 tool() { echo "$key" | "$bin/decipher"; }
 literal() { echo "$key" | "$bin/bench/literal_decipher"; }
+crack() { "$bin/crack"; }
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-names=(floor tool)
-[ -n "$with_literal" ] && names+=(literal)
+names=(floor tool "${extra[@]}")
 declare -A times
 for ((r = 0; r < runs; r++)); do
   for name in "${names[@]}"; do
@@ -50,6 +52,11 @@ for ((r = 0; r < runs; r++)); do
   done
 done
 cmp -s Plain.txt Decrypt.txt || { echo "bench: output differs after the runs" >&2; exit 1; }
+if [[ " ${extra[*]} " == *" crack "* ]]; then
+  crack > /dev/null
+  cmp -s Plain.txt Decrypt.txt || { echo "bench: crack did not find the key" >&2; exit 1; }
+  crack_memory=$( { /usr/bin/time -f %M "$bin/crack" > /dev/null; } 2>&1 | tail -n 1)
+fi
 
 memory=$( { /usr/bin/time -f %M "$bin/decipher" <<< "$key" > /dev/null; } 2>&1 | tail -n 1)
 floor_s=$(tr ' ' '\n' <<< "${times[floor]}" | grep . | median)
@@ -60,7 +67,11 @@ for name in "${names[@]}"; do
   awk -v n="$name" -v t="$t" -v f="$floor_s" -v s="$size" \
     'BEGIN { printf "%-8s median %8.4f s  %8.1f MB/s  %6.2f x floor\n", n, t, s / t / 1e6, t / f }'
 done
-[ -n "$with_literal" ] && awk -v a="$(tr ' ' '\n' <<< "${times[literal]}" | grep . | median)" \
+[[ " ${extra[*]} " == *" literal "* ]] && awk -v a="$(tr ' ' '\n' <<< "${times[literal]}" | grep . | median)" \
   -v b="$(tr ' ' '\n' <<< "${times[tool]}" | grep . | median)" \
   'BEGIN { printf "tool is %.1f x faster than the literal yardstick\n", a / b }'
+[[ " ${extra[*]} " == *" crack "* ]] && awk -v a="$(tr ' ' '\n' <<< "${times[crack]}" | grep . | median)" \
+  -v b="$(tr ' ' '\n' <<< "${times[tool]}" | grep . | median)" \
+  'BEGIN { printf "crack takes %.2f x the time of decipher with the key\n", a / b }'
 echo "decipher peak memory: $memory KiB"
+[ -z "${crack_memory:-}" ] || echo "crack peak memory: $crack_memory KiB"
