@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <clocale>
+#include <cstdio>
 
 #include <fcntl.h>
 #include <iconv.h>
@@ -48,6 +49,37 @@ bool same_file(std::FILE* a, std::FILE* b) {
 bool is_directory(std::FILE* file) {
     struct stat st {};
     return fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::FILE* create_beside(const char* name, std::string& temp_name) {
+    temp_name = std::string(name) + ".XXXXXX";
+    const int fd = mkstemp(temp_name.data());
+    if (fd < 0)
+        return nullptr;
+    // mkstemp makes the file private; the new file gets what a plain create would give it.
+    const mode_t mask = umask(0);
+    umask(mask);
+    std::FILE* file = fchmod(fd, 0666 & ~mask) == 0 ? fdopen(fd, "wb") : nullptr;
+    if (file == nullptr) {
+        const int error = errno;
+        close(fd);
+        unlink(temp_name.c_str());
+        errno = error;
+    }
+    return file;
+}
+
+bool close_durably(std::FILE* file) {
+    const bool synced = std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+    const int error = errno;
+    const bool closed = std::fclose(file) == 0;
+    if (!synced)
+        errno = error;
+    return synced && closed;
+}
+
+bool replace_file(const char* temp_name, const char* name) {
+    return std::rename(temp_name, name) == 0;
 }
 
 std::string console_text(const std::uint8_t* text, std::size_t size) {

@@ -4,6 +4,7 @@
 // With a third argument, the lowercase plaintext the tool must give back is written there.
 #include "cipher/key_order.hpp"
 #include "cipher/letter_stream.hpp"
+#include "cipher/transposition.hpp"
 
 #include <algorithm>
 #include <array>
@@ -119,11 +120,8 @@ int main(int argc, char** argv) {
             if (plain.file != nullptr)
                 for (const unsigned char p : block)
                     plain.put(static_cast<unsigned char>(p | 0x20));
-            cipher.clear();
-            for (int rank = 0; rank < n; ++rank)
-                for (auto q = static_cast<std::size_t>(order[static_cast<std::size_t>(rank)]);
-                     q < length; q += static_cast<std::size_t>(n))
-                    cipher.push_back(block[q]);
+            cipher.resize(length);
+            encipher_letters(block.data(), length, order.data(), n, cipher.data());
             next = 0;
             done += length;
         }

@@ -229,3 +229,60 @@ stream_fault decipher_stream(std::FILE* in, std::FILE* out, const std::int32_t* 
                                                                      : stream_fault::write;
     }
 }
+
+void encipher_letters(const std::uint8_t* plain, std::size_t size, const std::int32_t* order,
+                      int n, std::uint8_t* cipher) {
+    const auto side = static_cast<std::size_t>(n);
+    const std::size_t block_size = block_letters(n);
+    for (std::size_t start = 0; start < size; start += block_size) {
+        const std::uint8_t* block = plain + start;
+        const std::size_t present = std::min(block_size, size - start);
+        for (std::size_t rank = 0; rank < side; ++rank)
+            for (auto q = static_cast<std::size_t>(order[rank]); q < present; q += side)
+                *cipher++ = static_cast<std::uint8_t>(block[q] & 0xDFU);
+    }
+}
+
+std::size_t lay_out_groups(const std::uint8_t* letters, std::size_t size, std::uint64_t& laid,
+                           std::uint8_t* out) {
+    std::uint8_t* const begin = out;
+    for (std::size_t i = 0; i < size;) {
+        if (laid % line_letters == 0 && laid > 0)
+            *out++ = '\n';
+        else if (laid % group_letters == 0 && laid > 0)
+            *out++ = ' ';
+        // The rest of this group in one copy.
+        const auto room = static_cast<std::size_t>(group_letters - laid % group_letters);
+        const std::size_t take = std::min(room, size - i);
+        std::memcpy(out, letters + i, take);
+        out += take;
+        i += take;
+        laid += take;
+    }
+    return static_cast<std::size_t>(out - begin);
+}
+
+stream_fault encipher_stream(std::FILE* in, std::FILE* out, const std::int32_t* order, int n,
+                             std::uint8_t* buffer, std::size_t buffer_size) {
+    const std::size_t block_size = block_letters(n);
+    const std::size_t capacity = buffer_size / block_size * block_size;
+    assert(capacity > 0);
+    const auto cipher = make_io_buffer(capacity);
+    const auto text = make_io_buffer(capacity + capacity / group_letters + 1);
+    std::uint64_t laid = 0;
+    for (;;) {
+        // Every read but the last is whole blocks, so blocks never straddle two reads.
+        const std::size_t got = read_letters(in, buffer, capacity);
+        if (std::ferror(in))
+            return stream_fault::read;
+        encipher_letters(buffer, got, order, n, cipher.get());
+        std::size_t size = lay_out_groups(cipher.get(), got, laid, text.get());
+        const bool last = got < capacity;
+        if (last && laid > 0)
+            text[size++] = '\n';
+        if (std::fwrite(text.get(), 1, size, out) != size)
+            return stream_fault::write;
+        if (last)
+            return stream_fault::none;
+    }
+}

@@ -1,6 +1,7 @@
-// Test helpers: a plain encipherer written straight from the ciphertext layout, and temporary
-// files.
+// Test helpers: texts, orders and temporary files.
 #pragma once
+
+#include "cipher/transposition.hpp"
 
 #include <algorithm>
 #include <cstdint>
@@ -17,17 +18,10 @@ inline bytes operator""_b(const char* text, std::size_t size) {
     return {reinterpret_cast<const std::uint8_t*>(text), size};
 }
 
-// Block by block: for each rank, the present cells of column order[rank] from the top.
 inline bytes encipher(const bytes& plain, const std::vector<std::int32_t>& order) {
-    const std::size_t n = order.size();
-    const std::size_t block = n * n;
-    bytes cipher;
-    for (std::size_t start = 0; start < plain.size(); start += block) {
-        const std::size_t present = std::min(block, plain.size() - start);
-        for (const std::int32_t c : order)
-            for (auto q = static_cast<std::size_t>(c); q < present; q += n)
-                cipher += static_cast<std::uint8_t>(plain[start + q] & 0xDFU);
-    }
+    bytes cipher(plain.size(), 0);
+    encipher_letters(plain.data(), plain.size(), order.data(), static_cast<int>(order.size()),
+                     cipher.data());
     return cipher;
 }
 

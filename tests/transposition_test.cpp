@@ -70,8 +70,20 @@ TEST(Transposition, FastPathsMatchGeneralForEveryN) {
     });
 }
 
+// Groups of five, ten a line, every line ended: written out the obvious way.
+bytes laid_out(const bytes& letters) {
+    bytes text;
+    for (std::size_t i = 0; i < letters.size(); ++i) {
+        if (i > 0 && i % 5 == 0)
+            text += static_cast<std::uint8_t>(i % 50 == 0 ? '\n' : ' ');
+        text += letters[i];
+    }
+    return letters.empty() ? text : text + "\n"_b;
+}
+
 // Enciphers a random text of length letters, sprinkled with non-letters, and runs the whole
-// block loop over it with each buffer size: the lowercase plaintext must come back.
+// block loop over it with each buffer size: the lowercase plaintext must come back. Then the
+// plaintext, sprinkled, through the enciphering loop must give the ciphertext laid out.
 void expect_round_trip(std::mt19937& rng, const std::vector<std::int32_t>& order,
                        std::size_t length, std::initializer_list<std::size_t> buffer_sizes) {
     const int n = static_cast<int>(order.size());
@@ -94,6 +106,21 @@ void expect_round_trip(std::mt19937& rng, const std::vector<std::int32_t>& order
         }
     }
     std::fclose(in);
+
+    // And from the plaintext, through the enciphering loop.
+    std::FILE* plain_file = file_with(sprinkle(rng, plain));
+    const bytes expected = laid_out(encipher(plain, order));
+    for (const std::size_t buffer_size : buffer_sizes) {
+        std::rewind(plain_file);
+        std::FILE* out = std::tmpfile();
+        bytes buffer(buffer_size, 0);
+        EXPECT_EQ(encipher_stream(plain_file, out, order.data(), n, buffer.data(), buffer_size),
+                  stream_fault::none);
+        EXPECT_EQ(file_content(out), expected)
+            << "n " << n << " length " << length << " buffer " << buffer_size;
+        std::fclose(out);
+    }
+    std::fclose(plain_file);
 }
 
 TEST(Transposition, RoundTripThroughBlockLoop) {
