@@ -74,8 +74,7 @@ int run_encipher(int argc, char** argv) {
         return finish_run(program, in, nullptr, output_name, 1);
     }
     if (output_is_input(in)) {
-        std::fprintf(stderr, "%s: %s and %s are the same file\n", program, input_name,
-                     output_name);
+        std::fprintf(stderr, "%s: %s and %s are the same file\n", program, input_name, output_name);
         return finish_run(program, in, nullptr, output_name, 1);
     }
 

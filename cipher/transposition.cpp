@@ -230,8 +230,8 @@ stream_fault decipher_stream(std::FILE* in, std::FILE* out, const std::int32_t* 
     }
 }
 
-void encipher_letters(const std::uint8_t* plain, std::size_t size, const std::int32_t* order,
-                      int n, std::uint8_t* cipher) {
+void encipher_letters(const std::uint8_t* plain, std::size_t size, const std::int32_t* order, int n,
+                      std::uint8_t* cipher) {
     const auto side = static_cast<std::size_t>(n);
     const std::size_t block_size = block_letters(n);
     for (std::size_t start = 0; start < size; start += block_size) {

@@ -44,8 +44,8 @@ void decipher_letters(const std::uint8_t* letters, std::size_t size, const std::
 
 // The other way: a whole plaintext held in memory, plain[0, size), the last block short when
 // size is no multiple of n * n: writes its size ciphertext letters, uppercase, to cipher.
-void encipher_letters(const std::uint8_t* plain, std::size_t size, const std::int32_t* order,
-                      int n, std::uint8_t* cipher);
+void encipher_letters(const std::uint8_t* plain, std::size_t size, const std::int32_t* order, int n,
+                      std::uint8_t* cipher);
 
 // Ciphertext as it is written out: groups of five letters parted by a blank, ten groups a line.
 inline constexpr std::size_t group_letters = 5;

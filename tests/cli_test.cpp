@@ -8,7 +8,10 @@
 #include <optional>
 #include <string>
 
+#include <csignal>
+
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -34,8 +37,12 @@ struct run_case {
     std::string err;              // a fragment standard error must hold; "" means empty
     const char* tool = "decipher";
     std::vector<const char*> args = {"ignored-argument"};
-    bytes decrypt_before = {}; // of a plain Decrypt.txt
-    bool out_prefix = false;   // out need only begin standard output
+    bytes decrypt_before = {};        // of a plain Decrypt.txt
+    bool out_prefix = false;          // out need only begin standard output
+    place plain_kind = place::absent; // Plain.txt; hard_link: another name of Crypt.txt
+    bytes plain_text = {};
+    std::optional<bytes> crypt_after = {}; // nullopt: Crypt.txt must stay as it was
+    rlim_t file_limit = 0;                 // the largest file the tool may write, if not 0
 };
 
 bytes slurp(const fs::path& path) {
@@ -93,6 +100,7 @@ void run(const run_case& c) {
         make(crypt, c.crypt_kind, c.crypt, {});
         make(dir / "Decrypt.txt", c.decrypt_kind, c.decrypt_before, crypt); // by an absolute name
     }
+    make(dir / "Plain.txt", c.plain_kind, c.plain_text, crypt);
     const pid_t writer = c.crypt_kind == place::fifo ? feed(crypt, c.crypt) : 0;
     if (c.key_input)
         spill(dir / "stdin", *c.key_input);
@@ -100,6 +108,11 @@ void run(const run_case& c) {
     const pid_t pid = fork();
     if (pid == 0) {
         alarm(time_limit);
+        if (c.file_limit != 0) { // a full disk: writes past the limit fail
+            const rlimit limit{c.file_limit, c.file_limit};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            signal(SIGXFSZ, SIG_IGN);
+        }
         if (chdir(dir.c_str()) != 0)
             _exit(126);
         const auto put = [](int fd, int target) {
@@ -133,8 +146,16 @@ void run(const run_case& c) {
         ASSERT_EQ(waitpid(writer, &wstatus, 0), writer);
         EXPECT_TRUE(WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
     }
-    if (c.crypt_kind == place::file || c.crypt_kind == place::symlink) {
+    if (c.crypt_after) {
+        EXPECT_EQ(slurp(crypt), *c.crypt_after);
+    } else if (c.crypt_kind == place::file || c.crypt_kind == place::symlink) {
         EXPECT_EQ(slurp(crypt), c.crypt) << "Crypt.txt changed";
+    }
+    for (const auto& entry : fs::directory_iterator(dir)) { // nothing left behind
+        const std::string name = entry.path().filename();
+        EXPECT_TRUE(name == "Crypt.txt" || name == "Decrypt.txt" || name == "Plain.txt" ||
+                    name == "stdin" || name == "stdout" || name == "stderr")
+            << name;
     }
     if (!c.stdout_full) {
         const bytes out = slurp(dir / "stdout");
@@ -163,13 +184,14 @@ const bytes plain =
     "\xCF\xD0\xC8\xC2\xC5\xD2\xCC\xC8\xD0\xC7\xC4\xD0\xC0\xC2\xD1\xD2\xC2\xD3\xC9"_b;
 const std::vector<std::int32_t> klyuch = {0, 1, 3, 2};
 
-TEST(DecipherCli, Runs) {
+TEST(Cli, Runs) {
     std::mt19937 rng(5);
     const bytes cipher = sprinkle(rng, encipher(plain, klyuch));
     const std::vector<std::int32_t> nine = {0, 1, 2, 3, 4, 5, 6, 7, 8};
     // 81 letters: ends exactly at a block boundary.
     const bytes square = random_letters(rng, 81);
     const bytes big = random_letters(rng, 300000);
+    const bytes big_plain = lowercase(random_letters(rng, 300001));
     const run_case cases[] = {
         {"normal run", place::file, cipher, "\xCA\xCB\xDE\xD7\n"_b, place::file, false, 0,
          prompt + "INDEX SORT COMPLEATE: 0 1 3 2 \n", lowercase(plain), ""},
@@ -243,6 +265,193 @@ TEST(DecipherCli, Runs) {
          lowercase(square), ""},
         {"input a named pipe, large", place::fifo, big, "k\n"_b, place::file, false, 0,
          prompt + "INDEX SORT COMPLEATE: 0 \n", lowercase(big), ""},
+        // encipher: Crypt.txt is replaced only by a whole ciphertext.
+        {"encipher: new Crypt.txt",
+         place::absent,
+         {},
+         "\xCA\xCB\xDE\xD7\n"_b,
+         place::absent,
+         false,
+         0,
+         prompt + "INDEX SORT COMPLEATE: 0 1 3 2 \n",
+         std::nullopt,
+         "",
+         "encipher",
+         {},
+         {},
+         false,
+         place::file,
+         sprinkle(rng, lowercase(plain)),
+         laid_out(encipher(plain, klyuch))},
+        {"encipher: Crypt.txt replaced",
+         place::file,
+         "old"_b,
+         "k\n"_b,
+         place::absent,
+         false,
+         0,
+         prompt + "INDEX SORT COMPLEATE: 0 \n",
+         std::nullopt,
+         "",
+         "encipher",
+         {},
+         {},
+         false,
+         place::file,
+         big_plain,
+         laid_out(encipher(big_plain, {0}))},
+        {"encipher: no letters",
+         place::file,
+         "old"_b,
+         "k\n"_b,
+         place::absent,
+         false,
+         0,
+         prompt + "INDEX SORT COMPLEATE: 0 \n",
+         std::nullopt,
+         "",
+         "encipher",
+         {},
+         {},
+         false,
+         place::file,
+         "no letters\r\n"_b,
+         ""_b},
+        {"encipher: missing Plain.txt",
+         place::file,
+         "old"_b,
+         "k\n"_b,
+         place::absent,
+         false,
+         1,
+         "",
+         std::nullopt,
+         "encipher: Plain.txt: No such file or directory",
+         "encipher",
+         {}},
+        {"encipher: Plain.txt a directory",
+         place::file,
+         "old"_b,
+         "k\n"_b,
+         place::absent,
+         false,
+         1,
+         "",
+         std::nullopt,
+         "encipher: Plain.txt: Is a directory",
+         "encipher",
+         {},
+         {},
+         false,
+         place::directory},
+        {"encipher: empty key",
+         place::file,
+         "old"_b,
+         "\n"_b,
+         place::absent,
+         false,
+         1,
+         prompt + "INDEX SORT COMPLEATE: \n",
+         std::nullopt,
+         "encipher: key word: empty",
+         "encipher",
+         {},
+         {},
+         false,
+         place::file,
+         plain},
+        {"encipher: Crypt.txt not creatable",
+         place::directory,
+         {},
+         "k\n"_b,
+         place::absent,
+         false,
+         1,
+         prompt + "INDEX SORT COMPLEATE: 0 \n",
+         std::nullopt,
+         "encipher: Crypt.txt: Is a directory",
+         "encipher",
+         {},
+         {},
+         false,
+         place::file,
+         plain},
+        {"encipher: full disk",
+         place::file,
+         "old"_b,
+         "k\n"_b,
+         place::absent,
+         false,
+         1,
+         prompt + "INDEX SORT COMPLEATE: 0 \n",
+         std::nullopt,
+         "encipher: Crypt.txt: File too large",
+         "encipher",
+         {},
+         {},
+         false,
+         place::file,
+         big_plain,
+         std::nullopt,
+         100000},
+        {"encipher: Plain.txt is Crypt.txt",
+         place::file,
+         "old"_b,
+         "k\n"_b,
+         place::absent,
+         false,
+         1,
+         "",
+         std::nullopt,
+         "encipher: Plain.txt and Crypt.txt are the same file",
+         "encipher",
+         {},
+         {},
+         false,
+         place::hard_link},
+        {"encipher --version",
+         place::absent,
+         {},
+         ""_b,
+         place::absent,
+         false,
+         0,
+         "encipher 1.",
+         std::nullopt,
+         "",
+         "encipher",
+         {"--version"},
+         {},
+         true},
+        {"encipher --help",
+         place::absent,
+         {},
+         ""_b,
+         place::absent,
+         false,
+         0,
+         "Usage: encipher",
+         std::nullopt,
+         "",
+         "encipher",
+         {"--help"},
+         {},
+         true},
+        {"encipher: unexpected argument",
+         place::absent,
+         {},
+         ""_b,
+         place::absent,
+         false,
+         2,
+         "",
+         std::nullopt,
+         "encipher: unexpected argument 'x'",
+         "encipher",
+         {"x"}},
+        {"encipher's layout", place::file, laid_out(encipher(plain, klyuch)),
+         "\xCA\xCB\xDE\xD7\n"_b, place::file, false, 0, prompt + "INDEX SORT COMPLEATE: 0 1 3 2 \n",
+         lowercase(plain), ""},
         // crack: a result is written only when there is one.
         {"crack: missing input",
          place::absent,

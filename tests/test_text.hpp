@@ -25,6 +25,17 @@ inline bytes encipher(const bytes& plain, const std::vector<std::int32_t>& order
     return cipher;
 }
 
+// Groups of five, ten a line, every line ended: written out the obvious way.
+inline bytes laid_out(const bytes& letters) {
+    bytes text;
+    for (std::size_t i = 0; i < letters.size(); ++i) {
+        if (i > 0 && i % 5 == 0)
+            text += static_cast<std::uint8_t>(i % 50 == 0 ? '\n' : ' ');
+        text += letters[i];
+    }
+    return letters.empty() ? text : text + "\n"_b;
+}
+
 // The column order by its plain definition: positions stably sorted by key byte as a signed
 // number, starting from descending positions so that equal bytes keep the later one first.
 inline std::vector<std::int32_t> reference_column_order(std::string_view key) {

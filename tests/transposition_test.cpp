@@ -70,17 +70,6 @@ TEST(Transposition, FastPathsMatchGeneralForEveryN) {
     });
 }
 
-// Groups of five, ten a line, every line ended: written out the obvious way.
-bytes laid_out(const bytes& letters) {
-    bytes text;
-    for (std::size_t i = 0; i < letters.size(); ++i) {
-        if (i > 0 && i % 5 == 0)
-            text += static_cast<std::uint8_t>(i % 50 == 0 ? '\n' : ' ');
-        text += letters[i];
-    }
-    return letters.empty() ? text : text + "\n"_b;
-}
-
 // Enciphers a random text of length letters, sprinkled with non-letters, and runs the whole
 // block loop over it with each buffer size: the lowercase plaintext must come back. Then the
 // plaintext, sprinkled, through the enciphering loop must give the ciphertext laid out.
