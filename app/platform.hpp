@@ -29,10 +29,6 @@ bool is_directory(std::FILE* file);
 // replace_file; its name goes to temp_name. nullptr and errno on failure.
 std::FILE* create_beside(const char* name, std::string& temp_name);
 
-// Flushes the file's data to the disk and closes it, so that a file put in place is whole.
-// False and errno on failure; the stream is closed either way.
-bool close_durably(std::FILE* file);
-
 // Puts the file temp_name in the place of name in one step: name is either the old file or the
 // new one, never half of either. False and errno on failure.
 bool replace_file(const char* temp_name, const char* name);

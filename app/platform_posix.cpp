@@ -69,15 +69,6 @@ std::FILE* create_beside(const char* name, std::string& temp_name) {
     return file;
 }
 
-bool close_durably(std::FILE* file) {
-    const bool synced = std::fflush(file) == 0 && fsync(fileno(file)) == 0;
-    const int error = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (!synced)
-        errno = error;
-    return synced && closed;
-}
-
 bool replace_file(const char* temp_name, const char* name) {
     return std::rename(temp_name, name) == 0;
 }

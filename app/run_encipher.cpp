@@ -49,7 +49,8 @@ int write_ciphertext(std::FILE* in, const std::int32_t* order, int n) {
         std::remove(temp_name.c_str());
         return 1;
     }
-    if (!close_durably(temp) || !replace_file(temp_name.c_str(), output_name)) {
+    // Closed, and so written out, before it takes the old file's place.
+    if (std::fclose(temp) != 0 || !replace_file(temp_name.c_str(), output_name)) {
         report_errno(program, output_name, errno);
         std::remove(temp_name.c_str());
         return 1;

@@ -2,12 +2,13 @@
 # Times the tool against the I/O floor (and, optionally, the literal yardstick) on a generated
 # ciphertext, interleaved, and prints medians, MB/s, ratios and peak memory.
 #
-#   bench/run.sh [BYTES] [RUNS] [literal] [crack]
+#   bench/run.sh [BYTES] [RUNS] [literal] [crack] [encipher]
 #
 # BYTES defaults to 256 MiB, RUNS to 7. Binaries come from build/release (configure it with
 # -DDECIPHER_BUILD_BENCH=ON). The work folder is $BENCH_DIR, default /tmp/decipher-bench.
 # With $BENCH_TEXT, a file of Windows-1251 text, the plaintext is its letters over and over
-# instead of random ones; crack needs that, to have a key to find.
+# instead of random ones; crack needs that, to have a key to find. encipher makes a Crypt.txt
+# of its own from Plain.txt, in the subfolder enc/, which decipher must then undo.
 set -euo pipefail
 size=${1:-268435456}
 runs=${2:-7}
@@ -42,6 +43,8 @@ floor() {
 tool() { echo "$key" | "$bin/decipher"; }
 literal() { echo "$key" | "$bin/bench/literal_decipher"; }
 crack() { "$bin/crack"; }
+encipher() { (cd enc && echo "$key" | "$bin/encipher"); }
+mkdir -p enc && ln -f Plain.txt enc/Plain.txt
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 names=(floor tool "${extra[@]}")
@@ -52,6 +55,10 @@ for ((r = 0; r < runs; r++)); do
   done
 done
 cmp -s Plain.txt Decrypt.txt || { echo "bench: output differs after the runs" >&2; exit 1; }
+if [[ " ${extra[*]} " == *" encipher "* ]]; then
+  (cd enc && echo "$key" | "$bin/decipher" > /dev/null && cmp -s Plain.txt Decrypt.txt) ||
+    { echo "bench: encipher's Crypt.txt does not decipher to Plain.txt" >&2; exit 1; }
+fi
 if [[ " ${extra[*]} " == *" crack "* ]]; then
   crack > /dev/null
   cmp -s Plain.txt Decrypt.txt || { echo "bench: crack did not find the key" >&2; exit 1; }
@@ -73,5 +80,8 @@ done
 [[ " ${extra[*]} " == *" crack "* ]] && awk -v a="$(tr ' ' '\n' <<< "${times[crack]}" | grep . | median)" \
   -v b="$(tr ' ' '\n' <<< "${times[tool]}" | grep . | median)" \
   'BEGIN { printf "crack takes %.2f x the time of decipher with the key\n", a / b }'
+[[ " ${extra[*]} " == *" encipher "* ]] && awk -v a="$(tr ' ' '\n' <<< "${times[encipher]}" | grep . | median)" \
+  -v b="$(tr ' ' '\n' <<< "${times[tool]}" | grep . | median)" \
+  'BEGIN { printf "encipher takes %.2f x the time of decipher\n", a / b }'
 echo "decipher peak memory: $memory KiB"
 [ -z "${crack_memory:-}" ] || echo "crack peak memory: $crack_memory KiB"

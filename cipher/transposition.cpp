@@ -230,23 +230,45 @@ stream_fault decipher_stream(std::FILE* in, std::FILE* out, const std::int32_t* 
     }
 }
 
-void encipher_letters(const std::uint8_t* plain, std::size_t size, const std::int32_t* order, int n,
-                      std::uint8_t* cipher) {
+void encipher_letters(const std::uint8_t* plain, std::size_t size, const std::int32_t* order,
+                      int n, std::uint8_t* cipher) {
     const auto side = static_cast<std::size_t>(n);
     const std::size_t block_size = block_letters(n);
-    for (std::size_t start = 0; start < size; start += block_size) {
-        const std::uint8_t* block = plain + start;
-        const std::size_t present = std::min(block_size, size - start);
-        for (std::size_t rank = 0; rank < side; ++rank)
-            for (auto q = static_cast<std::size_t>(order[rank]); q < present; q += side)
-                *cipher++ = static_cast<std::uint8_t>(block[q] & 0xDFU);
-    }
+    const std::size_t full = size / block_size * block_size;
+    // Full blocks: the block permutation run backwards, through the deciphering kernels.
+    std::array<std::uint8_t, max_block_size> table{};
+    std::array<std::uint8_t, max_block_size> inverse{};
+    make_block_table(order, n, table.data());
+    for (std::size_t q = 0; q < block_size; ++q)
+        inverse[table[q]] = static_cast<std::uint8_t>(q);
+    std::memcpy(cipher, plain, full);
+    decipher_full_blocks(cipher, full / block_size, inverse.data(), n);
+    for (std::size_t i = 0; i < full; ++i)
+        cipher[i] = static_cast<std::uint8_t>(cipher[i] & 0xDFU);
+    // The short last block, column by column.
+    std::uint8_t* out = cipher + full;
+    for (std::size_t rank = 0; rank < side; ++rank)
+        for (auto q = static_cast<std::size_t>(order[rank]); q < size - full; q += side)
+            *out++ = static_cast<std::uint8_t>(plain[full + q] & 0xDFU);
 }
 
 std::size_t lay_out_groups(const std::uint8_t* letters, std::size_t size, std::uint64_t& laid,
                            std::uint8_t* out) {
     std::uint8_t* const begin = out;
     for (std::size_t i = 0; i < size;) {
+        if (laid % line_letters == 0 && size - i >= line_letters) { // a whole line at once
+            if (laid > 0)
+                *out++ = '\n';
+            for (std::size_t group = 0; group < line_letters / group_letters; ++group) {
+                if (group > 0)
+                    *out++ = ' ';
+                std::memcpy(out, letters + i, group_letters);
+                out += group_letters;
+                i += group_letters;
+            }
+            laid += line_letters;
+            continue;
+        }
         if (laid % line_letters == 0 && laid > 0)
             *out++ = '\n';
         else if (laid % group_letters == 0 && laid > 0)
