@@ -44,15 +44,9 @@ int run_crack(int argc, char** argv) {
     if (const int status = handle_arguments(program, argc, argv, usage); status >= 0)
         return status;
 
-    std::FILE* in = std::fopen(input_name, "rb");
-    if (in == nullptr) {
-        report_errno(program, input_name, errno);
+    std::FILE* in = open_input(program, input_name);
+    if (in == nullptr)
         return finish_run(program, nullptr, nullptr, output_name, 1);
-    }
-    if (is_directory(in)) {
-        report_errno(program, input_name, EISDIR);
-        return finish_run(program, in, nullptr, output_name, 1);
-    }
     // One letter more than the search reads tells whether the text ends within it.
     const auto buffer = make_io_buffer(io_chunk_size);
     const std::size_t held = read_letters(in, buffer.get(), search_letters + 1);

@@ -39,29 +39,14 @@ int run_decipher() {
         return finish_run(program, in, out, output_name, 1);
     }
 
-    std::fputs("Enter key word: ", stdout);
-    flush_standard_output();
-    key_word key{};
-    const int n = read_key_word(stdin, key);
-    if (n < 0) {
-        report_errno(program, "standard input", errno);
-        return finish_run(program, in, out, output_name, 1);
-    }
-
     std::array<std::int32_t, max_key_length> order{};
-    order_key_columns(order.data(), n, key.data());
-    flush_standard_output();
-    if (n == 0) {
-        // A block of no letters would never move through the text.
-        report(program, "key word", "empty");
+    const int n = ask_key(program, order);
+    if (n == 0)
         return finish_run(program, in, out, output_name, 1);
-    }
 
     const auto buffer = make_io_buffer(io_chunk_size);
-    switch (decipher_stream(in, out, order.data(), n, buffer.get(), io_chunk_size)) {
-    case stream_fault::none: return finish_run(program, in, out, output_name, 0);
-    case stream_fault::read: report_errno(program, input_name, errno); break;
-    case stream_fault::write: report_errno(program, output_name, errno); break;
-    }
-    return finish_run(program, in, out, output_name, 1);
+    const stream_fault fault =
+        decipher_stream(in, out, order.data(), n, buffer.get(), io_chunk_size);
+    return finish_run(program, in, out, output_name,
+                      stream_status(program, fault, input_name, output_name));
 }

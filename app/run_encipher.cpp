@@ -65,34 +65,16 @@ int run_encipher(int argc, char** argv) {
     if (const int status = handle_arguments(program, argc, argv, usage); status >= 0)
         return status;
 
-    std::FILE* in = std::fopen(input_name, "rb");
-    if (in == nullptr) {
-        report_errno(program, input_name, errno);
+    std::FILE* in = open_input(program, input_name);
+    if (in == nullptr)
         return finish_run(program, nullptr, nullptr, output_name, 1);
-    }
-    if (is_directory(in)) {
-        report_errno(program, input_name, EISDIR);
-        return finish_run(program, in, nullptr, output_name, 1);
-    }
     if (output_is_input(in)) {
         std::fprintf(stderr, "%s: %s and %s are the same file\n", program, input_name, output_name);
         return finish_run(program, in, nullptr, output_name, 1);
     }
-
-    std::fputs("Enter key word: ", stdout);
-    flush_standard_output();
-    key_word key{};
-    const int n = read_key_word(stdin, key);
-    if (n < 0) {
-        report_errno(program, "standard input", errno);
-        return finish_run(program, in, nullptr, output_name, 1);
-    }
     std::array<std::int32_t, max_key_length> order{};
-    order_key_columns(order.data(), n, key.data());
-    flush_standard_output();
-    if (n == 0) {
-        report(program, "key word", "empty");
+    const int n = ask_key(program, order);
+    if (n == 0)
         return finish_run(program, in, nullptr, output_name, 1);
-    }
     return finish_run(program, in, nullptr, output_name, write_ciphertext(in, order.data(), n));
 }

@@ -62,6 +62,34 @@ int read_key_word(std::FILE* console, key_word& key) {
     return static_cast<int>(length);
 }
 
+std::FILE* open_input(const char* program, const char* name) {
+    std::FILE* in = std::fopen(name, "rb");
+    if (in == nullptr) {
+        report_errno(program, name, errno);
+    } else if (is_directory(in)) {
+        report_errno(program, name, EISDIR);
+        std::fclose(in);
+        in = nullptr;
+    }
+    return in;
+}
+
+int ask_key(const char* program, std::array<std::int32_t, max_key_length>& order) {
+    std::fputs("Enter key word: ", stdout);
+    flush_standard_output();
+    key_word key{};
+    const int n = read_key_word(stdin, key);
+    if (n < 0) {
+        report_errno(program, "standard input", errno);
+        return 0;
+    }
+    order_key_columns(order.data(), n, key.data());
+    flush_standard_output();
+    if (n == 0)
+        report(program, "key word", "empty");
+    return n;
+}
+
 std::FILE* open_output_apart(const char* program, std::FILE* in, const char* in_name,
                              const char* out_name) {
     std::FILE* out = open_unemptied(out_name);
@@ -80,6 +108,16 @@ std::FILE* open_output_apart(const char* program, std::FILE* in, const char* in_
         return nullptr;
     }
     return out;
+}
+
+int stream_status(const char* program, stream_fault fault, const char* in_name,
+                  const char* out_name) {
+    switch (fault) {
+    case stream_fault::none: return 0;
+    case stream_fault::read: report_errno(program, in_name, errno); break;
+    case stream_fault::write: report_errno(program, out_name, errno); break;
+    }
+    return 1;
 }
 
 void flush_standard_output() {

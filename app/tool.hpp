@@ -2,8 +2,10 @@
 #pragma once
 
 #include "cipher/key_order.hpp"
+#include "cipher/transposition.hpp"
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
 
 // "program: what: reason" on standard error.
@@ -23,10 +25,23 @@ int handle_arguments(const char* program, int argc, char** argv, const char* usa
 // before the line feed belongs to the line break. Returns the key length, or -1 on a read error.
 int read_key_word(std::FILE* console, key_word& key);
 
+// Opens name for reading; a directory counts as unreadable. Reports and returns nullptr on
+// failure.
+std::FILE* open_input(const char* program, const char* name);
+
+// Prompts for the key word, reads it, builds the column order and prints it. Returns the key
+// length, or 0 after reporting a failure or an empty key (a block of no letters would never
+// move through the text).
+int ask_key(const char* program, std::array<std::int32_t, max_key_length>& order);
+
 // Opens out_name for writing and empties it, unless it is the very file `in` reads: that is
 // refused before anything is touched. Reports and returns nullptr on failure.
 std::FILE* open_output_apart(const char* program, std::FILE* in, const char* in_name,
                              const char* out_name);
+
+// 0 for a block loop that went through, else 1 after naming the file that failed and why.
+int stream_status(const char* program, stream_fault fault, const char* in_name,
+                  const char* out_name);
 
 // Flushes standard output, keeping the reason of its first failure for finish_run.
 void flush_standard_output();
