@@ -70,11 +70,8 @@ int run_crack(int argc, char** argv) {
                      program);
 
     const key_candidate& best = found.front();
-    switch (
-        decipher_stream(in, out, best.order.data(), best.n, buffer.get(), io_chunk_size, held)) {
-    case stream_fault::none: return finish_run(program, in, out, output_name, 0);
-    case stream_fault::read: report_errno(program, input_name, errno); break;
-    case stream_fault::write: report_errno(program, output_name, errno); break;
-    }
-    return finish_run(program, in, out, output_name, 1);
+    const stream_fault fault =
+        decipher_stream(in, out, best.order.data(), best.n, buffer.get(), io_chunk_size, held);
+    return finish_run(program, in, out, output_name,
+                      stream_status(program, fault, input_name, output_name));
 }

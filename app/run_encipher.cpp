@@ -43,8 +43,7 @@ int write_ciphertext(std::FILE* in, const std::int32_t* order, int n) {
     }
     const auto buffer = make_io_buffer(io_chunk_size);
     const stream_fault fault = encipher_stream(in, temp, order, n, buffer.get(), io_chunk_size);
-    if (fault != stream_fault::none) {
-        report_errno(program, fault == stream_fault::read ? input_name : output_name, errno);
+    if (stream_status(program, fault, input_name, output_name) != 0) {
         std::fclose(temp);
         std::remove(temp_name.c_str());
         return 1;
