@@ -78,7 +78,7 @@ double log2_factorial(int n) {
 
 // The best candidate and the runner-up under weight w.
 std::pair<const key_candidate*, double> pick(const trial& t, double w, bool& right) {
-    const key_candidate* best = nullptr;
+    const key_candidate* best = &t.by_length[0][0]; // n = 1 has its one order
     double best_rank = 1e300;
     double second = 1e300;
     for (std::size_t k = 0; k < t.by_length.size(); ++k)

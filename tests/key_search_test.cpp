@@ -27,6 +27,7 @@ TEST(KeySearch, MatchesEveryOrderWeighedOutright) {
                     plaintexts[plain] = order_cost(text.data(), length, complete, order.data(), n);
                 } while (std::next_permutation(order.begin(), order.end()));
                 std::vector<std::int64_t> expected;
+                expected.reserve(plaintexts.size());
                 for (const auto& [plain, cost] : plaintexts)
                     expected.push_back(cost);
                 std::sort(expected.begin(), expected.end());
