@@ -196,7 +196,8 @@ void decipher_letters(const std::uint8_t* letters, std::size_t size, const std::
     const std::size_t full = size / block_size * block_size;
     std::array<std::uint8_t, max_block_size> table{};
     make_block_table(order, n, table.data());
-    std::memcpy(plain, letters, full);
+    if (full > 0) // an empty text may come with no buffer at all
+        std::memcpy(plain, letters, full);
     decipher_full_blocks(plain, full / block_size, table.data(), n);
     unscramble_block(letters + full, order, n, 0, static_cast<std::int64_t>(size - full),
                      plain + full);
@@ -241,7 +242,8 @@ void encipher_letters(const std::uint8_t* plain, std::size_t size, const std::in
     make_block_table(order, n, table.data());
     for (std::size_t q = 0; q < block_size; ++q)
         inverse[table[q]] = static_cast<std::uint8_t>(q);
-    std::memcpy(cipher, plain, full);
+    if (full > 0)
+        std::memcpy(cipher, plain, full);
     decipher_full_blocks(cipher, full / block_size, inverse.data(), n);
     for (std::size_t i = 0; i < full; ++i)
         cipher[i] = static_cast<std::uint8_t>(cipher[i] & 0xDFU);
