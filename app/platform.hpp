@@ -1,5 +1,5 @@
-// What differs between operating systems, each behind one name; platform_posix.cpp holds the
-// POSIX side.
+// What differs between operating systems, each behind one name: platform_posix.cpp holds the
+// POSIX side, platform_windows.cpp the Windows one.
 #pragma once
 
 #include <cstddef>
@@ -7,8 +7,13 @@
 #include <cstdio>
 #include <string>
 
+// The reason to give for a failure to open name: error, except that a directory that the
+// system only calls inaccessible is named as one.
+int open_failure(const char* name, int error);
+
 // Reopens a closed standard descriptor on the null device, so that no file opened later lands
-// on it and gets the key read from it or the prompt written into it.
+// on it and gets the key read from it or the prompt written into it. Standard input and output
+// carry bytes as they are.
 void guard_standard_streams();
 
 // Opens name for writing, creating it when absent but without emptying it. nullptr and errno

@@ -24,10 +24,12 @@ int run_decipher() {
 
     std::FILE* in = std::fopen(input_name, "rb");
     if (in == nullptr) {
-        const int input_errno = errno;
+        const int input_errno = open_failure(input_name, errno);
         // Decrypt.txt is made at the start of every run, this one too.
         std::FILE* out = std::fopen(output_name, "wb");
-        std::fputs("No file :(\n", stdout);
+        // A directory is there, but some systems will not open it at all.
+        if (input_errno != EISDIR)
+            std::fputs("No file :(\n", stdout);
         report_errno(program, input_name, input_errno);
         return finish_run(program, nullptr, out, output_name, 1);
     }

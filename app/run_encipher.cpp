@@ -50,7 +50,7 @@ int write_ciphertext(std::FILE* in, const std::int32_t* order, int n) {
     }
     // Closed, and so written out, before it takes the old file's place.
     if (std::fclose(temp) != 0 || !replace_file(temp_name.c_str(), output_name)) {
-        report_errno(program, output_name, errno);
+        report_errno(program, output_name, open_failure(output_name, errno));
         std::remove(temp_name.c_str());
         return 1;
     }

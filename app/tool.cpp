@@ -65,7 +65,7 @@ int read_key_word(std::FILE* console, key_word& key) {
 std::FILE* open_input(const char* program, const char* name) {
     std::FILE* in = std::fopen(name, "rb");
     if (in == nullptr) {
-        report_errno(program, name, errno);
+        report_errno(program, name, open_failure(name, errno));
     } else if (is_directory(in)) {
         report_errno(program, name, EISDIR);
         std::fclose(in);
@@ -94,7 +94,7 @@ std::FILE* open_output_apart(const char* program, std::FILE* in, const char* in_
                              const char* out_name) {
     std::FILE* out = open_unemptied(out_name);
     if (out == nullptr) {
-        report_errno(program, out_name, errno);
+        report_errno(program, out_name, open_failure(out_name, errno));
         return nullptr;
     }
     if (same_file(in, out)) {

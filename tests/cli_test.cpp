@@ -1,20 +1,15 @@
 // Runs the built tools in a scratch directory, one table row per case.
+#include "child_process.hpp"
 #include "test_text.hpp"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
-
-#include <csignal>
-
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -42,7 +37,7 @@ struct run_case {
     place plain_kind = place::absent; // Plain.txt; hard_link: another name of Crypt.txt
     bytes plain_text = {};
     std::optional<bytes> crypt_after = {}; // nullopt: Crypt.txt must stay as it was
-    rlim_t file_limit = 0;                 // the largest file the tool may write, if not 0
+    unsigned long file_limit = 0;          // the largest file the tool may write, if not 0
 };
 
 bytes slurp(const fs::path& path) {
@@ -68,30 +63,43 @@ void make(const fs::path& path, place kind, const bytes& content, const fs::path
         fs::create_hard_link(other, path);
     else if (kind == place::symlink)
         fs::create_symlink(other, path);
+#ifndef _WIN32
     else if (kind == place::fifo)
-        mkfifo(path.c_str(), 0600);
+        make_fifo(path);
+#endif
 }
 
-// A hang fails the row instead of blocking the run.
-constexpr unsigned time_limit = 60;
-
-// Writes content into the named pipe at path, from a child process.
-pid_t feed(const fs::path& path, const bytes& content) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        alarm(time_limit);
-        const int fd = open(path.c_str(), O_WRONLY);
-        const bool whole = fd >= 0 && write(fd, content.data(), content.size()) ==
-                                          static_cast<ssize_t>(content.size());
-        _exit(whole ? 0 : 1);
-    }
-    return pid;
+fs::path scratch_folder() {
+    static std::atomic<unsigned> made{0};
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    fs::path dir = fs::temp_directory_path() /
+                   ("tools-test-" + std::to_string(stamp) + "-" + std::to_string(made++));
+    fs::create_directories(dir);
+    return dir;
 }
 
 void run(const run_case& c) {
     SCOPED_TRACE(c.name);
-    char pattern[] = "/tmp/decipher-test-XXXXXX";
-    const fs::path dir = mkdtemp(pattern);
+    const fs::path dir = scratch_folder();
+    child_setup setup{fs::path(TOOL_DIR) / (std::string(c.tool) + EXE_SUFFIX),
+                      {},
+                      dir,
+                      !c.key_input,
+                      c.stdout_full,
+                      c.file_limit};
+    for (const char* arg : c.args)
+        setup.args.emplace_back(arg);
+    const auto kinds = {c.crypt_kind, c.decrypt_kind, c.plain_kind};
+    const auto uses = [&](place p) {
+        return std::find(kinds.begin(), kinds.end(), p) != kinds.end();
+    };
+    if (const std::string why =
+            cannot_set_up(uses(place::fifo), uses(place::symlink), uses(place::dev_full), setup);
+        !why.empty()) {
+        std::printf("skipped here: %s: %s\n", c.name, why.c_str());
+        fs::remove_all(dir);
+        return;
+    }
     const fs::path crypt = dir / "Crypt.txt";
     if (c.crypt_kind == place::symlink) { // by a relative name
         spill(dir / "Decrypt.txt", c.crypt);
@@ -101,58 +109,26 @@ void run(const run_case& c) {
         make(dir / "Decrypt.txt", c.decrypt_kind, c.decrypt_before, crypt); // by an absolute name
     }
     make(dir / "Plain.txt", c.plain_kind, c.plain_text, crypt);
-    const pid_t writer = c.crypt_kind == place::fifo ? feed(crypt, c.crypt) : 0;
-    if (c.key_input)
-        spill(dir / "stdin", *c.key_input);
+    spill(dir / "stdin", c.key_input.value_or(bytes{}));
+#ifndef _WIN32
+    const int feeder = c.crypt_kind == place::fifo
+                           ? start_feeder(crypt, std::string(c.crypt.begin(), c.crypt.end()))
+                           : 0;
+#endif
 
-    const pid_t pid = fork();
-    if (pid == 0) {
-        alarm(time_limit);
-        if (c.file_limit != 0) { // a full disk: writes past the limit fail
-            const rlimit limit{c.file_limit, c.file_limit};
-            setrlimit(RLIMIT_FSIZE, &limit);
-            signal(SIGXFSZ, SIG_IGN);
-        }
-        if (chdir(dir.c_str()) != 0)
-            _exit(126);
-        const auto put = [](int fd, int target) {
-            if (fd != target) {
-                dup2(fd, target);
-                close(fd);
-            }
-        };
-        put(c.stdout_full ? open("/dev/full", O_WRONLY)
-                          : open("stdout", O_WRONLY | O_CREAT | O_TRUNC, 0600),
-            1);
-        put(open("stderr", O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
-        // Last, so that no file opened here lands on a closed descriptor 0.
-        if (c.key_input)
-            put(open("stdin", O_RDONLY), 0);
-        else
-            close(0);
-        const std::string exe = std::string(TOOL_DIR "/") + c.tool;
-        std::vector<char*> argv = {const_cast<char*>(c.tool)};
-        for (const char* arg : c.args)
-            argv.push_back(const_cast<char*>(arg));
-        argv.push_back(nullptr);
-        execv(exe.c_str(), argv.data());
-        _exit(127);
+    EXPECT_EQ(run_child(setup), c.status);
+#ifndef _WIN32
+    if (feeder != 0) {
+        EXPECT_TRUE(wait_for_feeder(feeder));
     }
-    int wstatus = 0;
-    ASSERT_EQ(waitpid(pid, &wstatus, 0), pid);
-    ASSERT_TRUE(WIFEXITED(wstatus));
-    EXPECT_EQ(WEXITSTATUS(wstatus), c.status);
-    if (writer != 0) {
-        ASSERT_EQ(waitpid(writer, &wstatus, 0), writer);
-        EXPECT_TRUE(WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
-    }
+#endif
     if (c.crypt_after) {
         EXPECT_EQ(slurp(crypt), *c.crypt_after);
     } else if (c.crypt_kind == place::file || c.crypt_kind == place::symlink) {
         EXPECT_EQ(slurp(crypt), c.crypt) << "Crypt.txt changed";
     }
     for (const auto& entry : fs::directory_iterator(dir)) { // nothing left behind
-        const std::string name = entry.path().filename();
+        const std::string name = entry.path().filename().string();
         EXPECT_TRUE(name == "Crypt.txt" || name == "Decrypt.txt" || name == "Plain.txt" ||
                     name == "stdin" || name == "stdout" || name == "stderr")
             << name;

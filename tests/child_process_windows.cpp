@@ -1,0 +1,68 @@
+#include "child_process.hpp"
+
+#include <windows.h>
+
+namespace {
+
+constexpr DWORD time_limit_ms = 120000;
+
+// Quoted for the command line the way the C runtime splits it again.
+std::string quoted(const std::string& arg) {
+    std::string out = "\"";
+    for (const char c : arg) {
+        if (c == '"')
+            out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+HANDLE open_for_child(const std::filesystem::path& path, bool write) {
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    return CreateFileW(path.c_str(), write ? GENERIC_WRITE : GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                       write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+} // namespace
+
+int run_child(const child_setup& setup) {
+    std::string command = quoted(setup.exe.filename().string());
+    for (const auto& arg : setup.args)
+        command.append(1, ' ').append(quoted(arg));
+    STARTUPINFOW start{};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdInput = open_for_child(setup.dir / "stdin", false);
+    start.hStdOutput = open_for_child(setup.dir / "stdout", true);
+    start.hStdError = open_for_child(setup.dir / "stderr", true);
+    std::wstring wide(command.begin(), command.end());
+    PROCESS_INFORMATION child{};
+    const BOOL started = CreateProcessW(setup.exe.c_str(), wide.data(), nullptr, nullptr, TRUE, 0,
+                                        nullptr, setup.dir.c_str(), &start, &child);
+    for (HANDLE h : {start.hStdInput, start.hStdOutput, start.hStdError})
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+    if (started == 0)
+        return -1;
+    DWORD status = 0;
+    const bool ended = WaitForSingleObject(child.hProcess, time_limit_ms) == WAIT_OBJECT_0 &&
+                       GetExitCodeProcess(child.hProcess, &status) != 0;
+    if (!ended)
+        TerminateProcess(child.hProcess, 1);
+    CloseHandle(child.hProcess);
+    CloseHandle(child.hThread);
+    return ended ? static_cast<int>(status) : -1;
+}
+
+const char* cannot_set_up(bool fifo, bool symlink, bool dev_full, const child_setup& setup) {
+    if (fifo)
+        return "a named pipe is not a file in the folder on Windows";
+    if (symlink)
+        return "symbolic links need a privilege on Windows";
+    if (dev_full || setup.stdout_full || setup.file_limit != 0)
+        return "Windows has no full device and no file size limit to stand in for a full disk";
+    if (setup.stdin_closed)
+        return "a Windows child cannot start with a closed standard input";
+    return "";
+}
