@@ -140,11 +140,12 @@ def main():
     parser.add_argument("--output", default=os.path.join(here, "russian_4grams.inc"))
     args = parser.parse_args()
     with tempfile.TemporaryDirectory() as work:
+        os.chmod(work, 0o755)  # apt fetches as its own user
         debs = args.debs
         if debs is None:
             debs = os.path.join(work, "debs")
             os.mkdir(debs)
-            os.chmod(debs, 0o755)  # apt fetches as its own user
+            os.chmod(debs, 0o755)
             fetch(debs)
         root = os.path.join(work, "root")
         extract(debs, root)
