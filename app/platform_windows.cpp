@@ -2,8 +2,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <vector>
 
 #include <fcntl.h>
 #include <io.h>
