@@ -1,5 +1,7 @@
 #include "child_process.hpp"
 
+#include <cstdio>
+
 #include <windows.h>
 
 namespace {
@@ -36,20 +38,35 @@ int run_child(const child_setup& setup) {
     start.hStdInput = open_for_child(setup.dir / "stdin", false);
     start.hStdOutput = open_for_child(setup.dir / "stdout", true);
     start.hStdError = open_for_child(setup.dir / "stderr", true);
+    for (HANDLE h : {start.hStdInput, start.hStdOutput, start.hStdError})
+        if (h == INVALID_HANDLE_VALUE)
+            std::fprintf(stderr, "run_child: a standard stream: error %lu\n", GetLastError());
     std::wstring wide(command.begin(), command.end());
     PROCESS_INFORMATION child{};
-    const BOOL started = CreateProcessW(setup.exe.c_str(), wide.data(), nullptr, nullptr, TRUE, 0,
-                                        nullptr, setup.dir.c_str(), &start, &child);
+    // A start that fails is the harness's fault, not the tool's: say why, and try again.
+    BOOL started = FALSE;
+    for (int attempt = 0; attempt < 3 && started == 0; ++attempt) {
+        started = CreateProcessW(setup.exe.c_str(), wide.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                 setup.dir.c_str(), &start, &child);
+        if (started == 0)
+            std::fprintf(stderr, "run_child: %s did not start: error %lu\n", command.c_str(),
+                         GetLastError());
+    }
     for (HANDLE h : {start.hStdInput, start.hStdOutput, start.hStdError})
         if (h != INVALID_HANDLE_VALUE)
             CloseHandle(h);
     if (started == 0)
         return -1;
     DWORD status = 0;
-    const bool ended = WaitForSingleObject(child.hProcess, time_limit_ms) == WAIT_OBJECT_0 &&
-                       GetExitCodeProcess(child.hProcess, &status) != 0;
-    if (!ended)
+    const DWORD waited = WaitForSingleObject(child.hProcess, time_limit_ms);
+    const bool ended = waited == WAIT_OBJECT_0 && GetExitCodeProcess(child.hProcess, &status) != 0;
+    if (!ended) {
+        std::fprintf(stderr, "run_child: %s did not end: wait %lu, error %lu\n", command.c_str(),
+                     waited, GetLastError());
         TerminateProcess(child.hProcess, 1);
+    } else if (status > 255) { // an exception, as Windows codes them
+        std::fprintf(stderr, "run_child: %s ended with status 0x%08lX\n", command.c_str(), status);
+    }
     CloseHandle(child.hProcess);
     CloseHandle(child.hThread);
     return ended ? static_cast<int>(status) : -1;
