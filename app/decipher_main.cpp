@@ -1,5 +1,5 @@
 #include "app/run_decipher.hpp"
 
-int main() {
-    return run_decipher();
+int main(int argc, char** argv) {
+    return run_decipher(argc, argv);
 }

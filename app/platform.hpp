@@ -13,7 +13,8 @@ int open_failure(const char* name, int error);
 
 // Reopens a closed standard descriptor on the null device, so that no file opened later lands
 // on it and gets the key read from it or the prompt written into it. Standard input and output
-// carry bytes as they are.
+// carry bytes as they are. A file-size limit makes a write fail with "File too large" instead of
+// ending the run unannounced.
 void guard_standard_streams();
 
 // Opens name for writing, creating it when absent but without emptying it. nullptr and errno
@@ -27,16 +28,43 @@ bool empty_file(std::FILE* file);
 // Whether two open streams are on the same file, whatever names led to it.
 bool same_file(std::FILE* a, std::FILE* b);
 
+// Whether name leads to the file the stream is on. Nothing is opened, so a named pipe cannot
+// block.
+bool same_file(std::FILE* file, const char* name);
+
+// Whether two names lead to one existing file.
+bool same_file(const char* a, const char* b);
+
+// What name is, a symbolic link not followed: a link counts as regular, since it is replaced,
+// not written through. special is a named pipe, a device or a socket, written in place.
+enum class file_kind { absent, regular, directory, special };
+file_kind kind_of(const char* name);
+
 // Whether the stream is on a directory, which some systems open but never read.
 bool is_directory(std::FILE* file);
 
 // Creates a new, empty file in the folder of `name`, for writing, to be put in its place by
-// replace_file; its name goes to temp_name. nullptr and errno on failure.
+// commit_beside; its name goes to temp_name. It gets the old file's permissions and, where the
+// process may, its owner and group; with no old file, what a plain create gives. Until it is
+// committed or discarded, a signal that ends the run removes it first. nullptr and errno on
+// failure.
 std::FILE* create_beside(const char* name, std::string& temp_name);
 
-// Puts the file temp_name in the place of name in one step: name is either the old file or the
-// new one, never half of either. False and errno on failure.
-bool replace_file(const char* temp_name, const char* name);
+// Writes temp out to the disk, closes it and puts it in the place of name in one step, then
+// makes the rename itself durable: name is either the old file or the new one, never half of
+// either. False and errno on failure, temp closed either way; discard_beside then removes it.
+bool commit_beside(std::FILE* temp, const std::string& temp_name, const char* name);
+
+// Closes temp, unless it is null, and removes the file.
+void discard_beside(std::FILE* temp, const std::string& temp_name);
+
+// Removes a file create_beside made that is neither committed nor discarded: for a run that
+// cannot go on, such as one out of memory.
+void discard_unfinished();
+
+// The reason to give for a failed write or close: error, except where the C runtime names a
+// full disk otherwise.
+int write_failure(int error);
 
 // Windows-1251 text as the console's character set shows it; a letter it cannot show is '?'.
 std::string console_text(const std::uint8_t* text, std::size_t size);

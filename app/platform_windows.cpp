@@ -1,6 +1,7 @@
 #include "app/platform.hpp"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 
 #include <fcntl.h>
@@ -14,7 +15,48 @@ HANDLE handle_of(std::FILE* file) {
     return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))); // NOLINT
 }
 
+// The file create_beside made and no one has committed or discarded yet. A console's Ctrl-C
+// runs the handler on a thread of its own, so the file is opened to allow deleting it while
+// open: the system removes it once the process is gone.
+std::string unfinished_name;
+volatile std::sig_atomic_t unfinished = 0;
+
+extern "C" void remove_and_die(int signal_number) {
+    if (unfinished != 0)
+        DeleteFileA(unfinished_name.c_str());
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+}
+
+void catch_fatal_signals() {
+    for (const int s : {SIGINT, SIGBREAK, SIGTERM})
+        std::signal(s, remove_and_die);
+}
+
+bool identify(const char* name, BY_HANDLE_FILE_INFORMATION& info) {
+    const HANDLE h = CreateFileA(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    const bool known = GetFileInformationByHandle(h, &info) != 0;
+    CloseHandle(h);
+    return known;
+}
+
+bool same_identity(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
 } // namespace
+
+int write_failure(int error) {
+    // The runtime maps a full disk to EINVAL; the system still knows better.
+    const DWORD system_error = GetLastError();
+    if (system_error == ERROR_DISK_FULL || system_error == ERROR_HANDLE_DISK_FULL)
+        return ENOSPC;
+    return error;
+}
 
 int open_failure(const char* name, int error) {
     const DWORD attributes = GetFileAttributesA(name);
@@ -30,6 +72,35 @@ void guard_standard_streams() {
     // Bytes in and out as they are: no CR added to a line break, none taken from the key.
     _setmode(0, _O_BINARY);
     _setmode(1, _O_BINARY);
+}
+
+bool same_file(std::FILE* file, const char* name) {
+    BY_HANDLE_FILE_INFORMATION a{};
+    BY_HANDLE_FILE_INFORMATION b{};
+    return GetFileInformationByHandle(handle_of(file), &a) != 0 && identify(name, b) &&
+           same_identity(a, b);
+}
+
+bool same_file(const char* a, const char* b) {
+    BY_HANDLE_FILE_INFORMATION ia{};
+    BY_HANDLE_FILE_INFORMATION ib{};
+    return identify(a, ia) && identify(b, ib) && same_identity(ia, ib);
+}
+
+file_kind kind_of(const char* name) {
+    const DWORD attributes = GetFileAttributesA(name);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return file_kind::absent;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return file_kind::directory;
+    // Devices such as NUL have no attributes of a file on disk.
+    const HANDLE h = CreateFileA(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return file_kind::regular;
+    const DWORD type = GetFileType(h);
+    CloseHandle(h);
+    return type == FILE_TYPE_DISK ? file_kind::regular : file_kind::special;
 }
 
 std::FILE* open_unemptied(const char* name) {
@@ -58,9 +129,7 @@ bool same_file(std::FILE* a, std::FILE* b) {
     BY_HANDLE_FILE_INFORMATION ia{};
     BY_HANDLE_FILE_INFORMATION ib{};
     return GetFileInformationByHandle(handle_of(a), &ia) != 0 &&
-           GetFileInformationByHandle(handle_of(b), &ib) != 0 &&
-           ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
-           ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+           GetFileInformationByHandle(handle_of(b), &ib) != 0 && same_identity(ia, ib);
 }
 
 bool is_directory(std::FILE* file) {
@@ -69,31 +138,66 @@ bool is_directory(std::FILE* file) {
 }
 
 std::FILE* create_beside(const char* name, std::string& temp_name) {
+    catch_fatal_signals();
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         temp_name = std::string(name) + "." + std::to_string(GetCurrentProcessId()) + "-" +
                     std::to_string(attempt);
-        const int fd =
-            _open(temp_name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                  _S_IREAD | _S_IWRITE);
-        if (fd >= 0) {
-            std::FILE* file = _fdopen(fd, "wb");
-            if (file == nullptr) {
-                _close(fd);
-                _unlink(temp_name.c_str());
-            }
-            return file;
-        }
-        if (errno != EEXIST)
+        unfinished = 0;
+        unfinished_name = temp_name;
+        const HANDLE h = CreateFileA(temp_name.c_str(), GENERIC_WRITE | DELETE,
+                                     FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            if (GetLastError() == ERROR_FILE_EXISTS)
+                continue;
+            errno = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
             return nullptr;
+        }
+        unfinished = 1;
+        const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
+        std::FILE* file = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
+        if (file == nullptr) {
+            if (fd >= 0)
+                _close(fd);
+            else
+                CloseHandle(h);
+            discard_beside(nullptr, temp_name);
+            errno = ENOMEM;
+        }
+        return file;
     }
+    errno = EEXIST;
     return nullptr;
 }
 
-bool replace_file(const char* temp_name, const char* name) {
-    if (MoveFileExA(temp_name, name, MOVEFILE_REPLACE_EXISTING) != 0)
-        return true;
-    errno = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
-    return false;
+bool commit_beside(std::FILE* temp, const std::string& temp_name, const char* name) {
+    bool done = std::fflush(temp) == 0 && FlushFileBuffers(handle_of(temp)) != 0;
+    int error = done ? 0 : write_failure(errno != 0 ? errno : EIO);
+    if (std::fclose(temp) != 0 && done) {
+        done = false;
+        error = write_failure(errno);
+    }
+    if (done && MoveFileExA(temp_name.c_str(), name,
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+        done = false;
+        error = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
+    }
+    if (done)
+        unfinished = 0;
+    errno = error;
+    return done;
+}
+
+void discard_beside(std::FILE* temp, const std::string& temp_name) {
+    if (temp != nullptr)
+        std::fclose(temp);
+    _unlink(temp_name.c_str());
+    unfinished = 0;
+}
+
+void discard_unfinished() {
+    if (unfinished != 0)
+        discard_beside(nullptr, unfinished_name);
 }
 
 std::string console_text(const std::uint8_t* text, std::size_t size) {

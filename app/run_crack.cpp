@@ -37,9 +37,7 @@ void print_candidates(const std::vector<key_candidate>& found, const std::uint8_
     flush_standard_output();
 }
 
-} // namespace
-
-int run_crack(int argc, char** argv) {
+int crack_run(int argc, char** argv) {
     guard_standard_streams();
     if (const int status = handle_arguments(program, argc, argv, usage); status >= 0)
         return status;
@@ -74,4 +72,10 @@ int run_crack(int argc, char** argv) {
         decipher_stream(in, out, best.order.data(), best.n, buffer.get(), io_chunk_size, held);
     return finish_run(program, in, out, output_name,
                       stream_status(program, fault, input_name, output_name));
+}
+
+} // namespace
+
+int run_crack(int argc, char** argv) {
+    return run_guarded(program, crack_run, argc, argv);
 }

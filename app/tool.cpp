@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -115,15 +116,26 @@ int stream_status(const char* program, stream_fault fault, const char* in_name,
     switch (fault) {
     case stream_fault::none: return 0;
     case stream_fault::read: report_errno(program, in_name, errno); break;
-    case stream_fault::write: report_errno(program, out_name, errno); break;
+    case stream_fault::write: report_errno(program, out_name, write_failure(errno)); break;
     }
     return 1;
 }
 
-void flush_standard_output() {
+int flush_standard_output() {
     // errno still holds the reason when an earlier flush of the same text failed.
     if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && standard_output_error == 0)
-        standard_output_error = errno != 0 ? errno : EIO;
+        standard_output_error = errno != 0 ? write_failure(errno) : EIO;
+    return standard_output_error;
+}
+
+int run_guarded(const char* program, int (*run)(int, char**), int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        discard_unfinished();
+        std::fprintf(stderr, "%s: %s\n", program, std::strerror(ENOMEM));
+        return 1;
+    }
 }
 
 int finish_run(const char* program, std::FILE* in, std::FILE* out, const char* out_name,
@@ -132,7 +144,7 @@ int finish_run(const char* program, std::FILE* in, std::FILE* out, const char* o
         std::fclose(in);
     // A full disk may only show when the last buffered letters go out.
     if (out != nullptr && std::fclose(out) != 0 && status == 0) {
-        report_errno(program, out_name, errno);
+        report_errno(program, out_name, write_failure(errno));
         status = 1;
     }
     flush_standard_output();

@@ -43,8 +43,13 @@ std::FILE* open_output_apart(const char* program, std::FILE* in, const char* in_
 int stream_status(const char* program, stream_fault fault, const char* in_name,
                   const char* out_name);
 
-// Flushes standard output, keeping the reason of its first failure for finish_run.
-void flush_standard_output();
+// Flushes standard output, keeping the reason of its first failure for finish_run. Returns
+// that reason, or 0 while it has taken everything.
+int flush_standard_output();
+
+// Runs a tool's whole run. An allocation failure ends it with "PROG: Cannot allocate memory"
+// and status 1, and removes a new file it has not put in place.
+int run_guarded(const char* program, int (*run)(int, char**), int argc, char** argv);
 
 // Closes in and out and flushes standard output. A failure the run has not reported yet is
 // reported, and turns a status of 0 into 1. Returns the status.

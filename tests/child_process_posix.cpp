@@ -13,16 +13,49 @@ namespace {
 // A hang fails the row instead of blocking the run.
 constexpr unsigned time_limit = 60;
 
+// Waits until the tool has made its new file, then sends the signal.
+void signal_when_ready(pid_t pid, const child_setup& setup) {
+    for (int tries = 0; tries < 2000; ++tries) {
+        for (const auto& entry : std::filesystem::directory_iterator(setup.dir))
+            if (entry.path().filename().string().rfind("Crypt.txt.", 0) == 0) {
+                kill(pid, setup.signal);
+                return;
+            }
+        usleep(5000);
+    }
+}
+
 } // namespace
 
+long other_user() {
+    return geteuid() == 0 ? 65534 : -1;
+}
+
+void give_to_other_user(const std::filesystem::path& path) {
+    if (other_user() >= 0)
+        lchown(path.c_str(), static_cast<uid_t>(other_user()), static_cast<gid_t>(other_user()));
+}
+
+long owner_of(const std::filesystem::path& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_uid) : -1;
+}
+
 int run_child(const child_setup& setup) {
+    int key_pipe[2] = {-1, -1};
+    if (setup.signal != 0 && pipe(key_pipe) != 0)
+        return -1;
     const pid_t pid = fork();
     if (pid == 0) {
         alarm(time_limit);
-        if (setup.file_limit != 0) { // a full disk: writes past the limit fail
+        // The tool itself must turn a file-size limit into an error: SIGXFSZ is left as is.
+        if (setup.file_limit != 0) {
             const rlimit limit{setup.file_limit, setup.file_limit};
             setrlimit(RLIMIT_FSIZE, &limit);
-            signal(SIGXFSZ, SIG_IGN);
+        }
+        if (setup.memory_limit != 0) {
+            const rlimit limit{setup.memory_limit, setup.memory_limit};
+            setrlimit(RLIMIT_AS, &limit);
         }
         if (chdir(setup.dir.c_str()) != 0)
             _exit(126);
@@ -39,8 +72,16 @@ int run_child(const child_setup& setup) {
         // Last, so that no file opened here lands on a closed descriptor 0.
         if (setup.stdin_closed)
             close(0);
+        else if (setup.signal != 0)
+            put(key_pipe[0], 0);
         else
             put(open("stdin", O_RDONLY), 0);
+        if (key_pipe[1] >= 0)
+            close(key_pipe[1]);
+        if (setup.as_other_user && other_user() >= 0 &&
+            (setgid(static_cast<gid_t>(other_user())) != 0 ||
+             setuid(static_cast<uid_t>(other_user())) != 0))
+            _exit(126);
         const std::string name = setup.exe.filename().string();
         std::vector<char*> argv = {const_cast<char*>(name.c_str())};
         for (const auto& arg : setup.args)
@@ -49,9 +90,16 @@ int run_child(const child_setup& setup) {
         execv(setup.exe.c_str(), argv.data());
         _exit(127);
     }
+    if (setup.signal != 0) {
+        close(key_pipe[0]);
+        signal_when_ready(pid, setup);
+        close(key_pipe[1]);
+    }
     int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+    if (waitpid(pid, &status, 0) != pid)
         return -1;
+    if (WIFSIGNALED(status))
+        return WTERMSIG(status) == SIGALRM ? -1 : 128 + WTERMSIG(status);
     return WEXITSTATUS(status);
 }
 
@@ -78,4 +126,20 @@ int start_feeder(const std::filesystem::path& path, const std::string& content) 
 bool wait_for_feeder(int feeder) {
     int status = 0;
     return waitpid(feeder, &status, 0) == feeder && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+int start_drainer(const std::filesystem::path& path, const std::filesystem::path& to) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        alarm(time_limit);
+        const int in = open(path.c_str(), O_RDONLY);
+        const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        char chunk[65536];
+        ssize_t got = 0;
+        while (in >= 0 && out >= 0 && (got = read(in, chunk, sizeof chunk)) > 0)
+            if (write(out, chunk, static_cast<std::size_t>(got)) != got)
+                _exit(1);
+        _exit(in >= 0 && out >= 0 && got == 0 ? 0 : 1);
+    }
+    return pid;
 }

@@ -81,5 +81,21 @@ const char* cannot_set_up(bool fifo, bool symlink, bool dev_full, const child_se
         return "Windows has no full device and no file size limit to stand in for a full disk";
     if (setup.stdin_closed)
         return "a Windows child cannot start with a closed standard input";
+    if (setup.memory_limit != 0)
+        return "no address-space limit is set for a Windows child here";
+    if (setup.signal != 0)
+        return "Windows has no signals to send to a child";
+    if (setup.as_other_user)
+        return "no other user to run as on Windows";
     return "";
+}
+
+long other_user() {
+    return -1;
+}
+
+void give_to_other_user(const std::filesystem::path&) {}
+
+long owner_of(const std::filesystem::path&) {
+    return -1;
 }

@@ -36,8 +36,13 @@ struct run_case {
     bool out_prefix = false;          // out need only begin standard output
     place plain_kind = place::absent; // Plain.txt; hard_link: another name of Crypt.txt
     bytes plain_text = {};
-    std::optional<bytes> crypt_after = {}; // nullopt: Crypt.txt must stay as it was
-    unsigned long file_limit = 0;          // the largest file the tool may write, if not 0
+    std::optional<bytes> crypt_after = {};  // nullopt: Crypt.txt must stay as it was
+    unsigned long file_limit = 0;           // the largest file the tool may write, if not 0
+    int signal = 0;                         // sent once the tool has made its new Crypt.txt
+    fs::perms crypt_mode = fs::perms::none; // of a plain Crypt.txt, before and after
+    // Where the test runs as root: files_of_other gives the folder and its files to another
+    // user, other also runs the tool as that user.
+    enum { me, files_of_other, other } who = me;
 };
 
 bytes slurp(const fs::path& path) {
@@ -87,6 +92,8 @@ void run(const run_case& c) {
                       !c.key_input,
                       c.stdout_full,
                       c.file_limit};
+    setup.signal = c.signal;
+    setup.as_other_user = c.who == run_case::other;
     for (const char* arg : c.args)
         setup.args.emplace_back(arg);
     const auto kinds = {c.crypt_kind, c.decrypt_kind, c.plain_kind};
@@ -110,10 +117,22 @@ void run(const run_case& c) {
     }
     make(dir / "Plain.txt", c.plain_kind, c.plain_text, crypt);
     spill(dir / "stdin", c.key_input.value_or(bytes{}));
+    if (c.crypt_mode != fs::perms::none)
+        fs::permissions(crypt, c.crypt_mode);
+    if (c.who != run_case::me) {
+        fs::permissions(dir, fs::perms::all);
+        for (const auto& entry : fs::directory_iterator(dir))
+            give_to_other_user(entry.path());
+    }
+    const long owner = owner_of(crypt);
+    const fs::path drained = dir.string() + ".drained";
 #ifndef _WIN32
-    const int feeder = c.crypt_kind == place::fifo
-                           ? start_feeder(crypt, std::string(c.crypt.begin(), c.crypt.end()))
-                           : 0;
+    // A named pipe is Crypt.txt: decipher reads it from a writer, encipher writes to a reader.
+    const bool enciphering = std::string(c.tool) == "encipher";
+    const int feeder = c.crypt_kind != place::fifo ? 0
+                       : enciphering
+                           ? start_drainer(crypt, drained)
+                           : start_feeder(crypt, std::string(c.crypt.begin(), c.crypt.end()));
 #endif
 
     EXPECT_EQ(run_child(setup), c.status);
@@ -121,8 +140,18 @@ void run(const run_case& c) {
     if (feeder != 0) {
         EXPECT_TRUE(wait_for_feeder(feeder));
     }
+    if (feeder != 0 && enciphering) {
+        EXPECT_EQ(slurp(drained), c.crypt_after.value_or(bytes{}));
+    }
+    fs::remove(drained);
 #endif
-    if (c.crypt_after) {
+    if (c.crypt_mode != fs::perms::none) {
+        EXPECT_EQ(fs::status(crypt).permissions(), c.crypt_mode);
+        EXPECT_EQ(owner_of(crypt), owner);
+    }
+    if (c.crypt_kind == place::fifo) {
+        EXPECT_EQ(fs::status(crypt).type(), fs::file_type::fifo);
+    } else if (c.crypt_after) {
         EXPECT_EQ(slurp(crypt), *c.crypt_after);
     } else if (c.crypt_kind == place::file || c.crypt_kind == place::symlink) {
         EXPECT_EQ(slurp(crypt), c.crypt) << "Crypt.txt changed";
@@ -145,7 +174,9 @@ void run(const run_case& c) {
     } else {
         EXPECT_NE(err_text.find(c.err), std::string::npos) << err_text;
     }
-    EXPECT_EQ(std::count(err_text.begin(), err_text.end(), '\n'), c.err.empty() ? 0 : 1);
+    // One line a message, and c.err may span several.
+    EXPECT_EQ(std::count(err_text.begin(), err_text.end(), '\n'),
+              c.err.empty() ? 0 : 1 + std::count(c.err.begin(), c.err.end(), '\n'));
     if (c.decrypt) {
         EXPECT_EQ(slurp(dir / "Decrypt.txt"), *c.decrypt);
     }
@@ -188,7 +219,12 @@ TEST(Cli, Runs) {
         {"missing input", place::absent, {}, "key\n"_b, place::file, false, 1, "No file :(\n", ""_b,
          "Crypt.txt: No such file or directory"},
         {"missing input and output", place::absent, {}, "key\n"_b, place::directory, false, 1,
-         "No file :(\n", std::nullopt, "Crypt.txt"},
+         "No file :(\n", std::nullopt, "Crypt.txt: No such file or directory\n"
+         "decipher: Decrypt.txt: Is a directory"},
+        {"output a hard link to an unreadable input", place::file, cipher, "key\n"_b,
+         place::hard_link, false, 1, "No file :(\n", cipher, "Crypt.txt: Permission denied",
+         "decipher", {}, {}, false, place::absent, {}, {}, 0, 0, fs::perms::owner_write,
+         run_case::other},
         {"empty key", place::file, cipher, "\n"_b, place::file, false, 1, prompt +
          "INDEX SORT COMPLEATE: \n", ""_b, "key word: empty"},
         {"input at its end", place::file, cipher, ""_b, place::file, false, 1, prompt +
@@ -221,11 +257,32 @@ TEST(Cli, Runs) {
         {"encipher: new Crypt.txt", place::absent, {}, "\xCA\xCB\xDE\xD7\n"_b, place::absent, false,
          0, prompt + "INDEX SORT COMPLEATE: 0 1 3 2 \n", std::nullopt, "", "encipher", {}, {},
          false, place::file, sprinkle(rng, lowercase(plain)), laid_out(encipher(plain, klyuch))},
-        {"encipher: Crypt.txt replaced", place::file, "old"_b, "k\n"_b, place::absent, false, 0,
-         prompt + "INDEX SORT COMPLEATE: 0 \n", std::nullopt, "", "encipher", {}, {}, false,
-         place::file, big_plain, laid_out(encipher(big_plain, {0}))},
-        {"encipher: no letters", place::file, "old"_b, "k\n"_b, place::absent, false, 0, prompt +
-         "INDEX SORT COMPLEATE: 0 \n", std::nullopt, "", "encipher", {}, {}, false, place::file,
+        {"encipher: Crypt.txt replaced", place::file, "old"_b, "ba\n"_b, place::absent, false, 0,
+         prompt + "INDEX SORT COMPLEATE: 1 0 \n", std::nullopt, "", "encipher", {}, {}, false,
+         place::file, big_plain, laid_out(encipher(big_plain, {1, 0}))},
+        {"encipher: a private Crypt.txt stays private and its owner's", place::file, "old"_b,
+         "ba\n"_b, place::absent, false, 0, prompt + "INDEX SORT COMPLEATE: 1 0 \n", std::nullopt,
+         "", "encipher", {}, {}, false, place::file, plain, laid_out(encipher(plain, {1, 0})), 0,
+         0, fs::perms::owner_read | fs::perms::owner_write, run_case::files_of_other},
+        {"encipher: Crypt.txt a named pipe, written through", place::fifo, {},
+         "\xCA\xCB\xDE\xD7\n"_b, place::absent, false, 0, prompt +
+         "INDEX SORT COMPLEATE: 0 1 3 2 \n", std::nullopt, "", "encipher", {}, {}, false,
+         place::file, plain, laid_out(encipher(plain, klyuch))},
+        {"encipher: a key of one letter", place::file, "old"_b, "k\n"_b, place::absent, false, 0,
+         prompt + "INDEX SORT COMPLEATE: 0 \n", std::nullopt,
+         "encipher: a key of one character leaves the letters in order", "encipher", {}, {},
+         false, place::file, plain, laid_out(plain)},
+        {"encipher: SIGTERM", place::file, "old"_b, ""_b, place::absent, false, 128 + 15, "",
+         std::nullopt, "", "encipher", {}, {}, true, place::file, plain, std::nullopt, 0, 15},
+        {"encipher: SIGINT", place::file, "old"_b, ""_b, place::absent, false, 128 + 2, "",
+         std::nullopt, "", "encipher", {}, {}, true, place::file, plain, std::nullopt, 0, 2},
+        {"encipher: SIGHUP", place::file, "old"_b, ""_b, place::absent, false, 128 + 1, "",
+         std::nullopt, "", "encipher", {}, {}, true, place::file, plain, std::nullopt, 0, 1},
+        {"encipher: full standard output", place::file, "old"_b, "ba\n"_b, place::absent, true, 1,
+         "", std::nullopt, "encipher: standard output: No space left on device", "encipher", {},
+         {}, false, place::file, plain},
+        {"encipher: no letters", place::file, "old"_b, "ba\n"_b, place::absent, false, 0, prompt +
+         "INDEX SORT COMPLEATE: 1 0 \n", std::nullopt, "", "encipher", {}, {}, false, place::file,
          "no letters\r\n"_b, ""_b},
         {"encipher: missing Plain.txt", place::file, "old"_b, "k\n"_b, place::absent, false, 1, "",
          std::nullopt, "encipher: Plain.txt: No such file or directory", "encipher", {}},
@@ -236,10 +293,10 @@ TEST(Cli, Runs) {
          "INDEX SORT COMPLEATE: \n", std::nullopt, "encipher: key word: empty", "encipher", {}, {},
          false, place::file, plain},
         {"encipher: Crypt.txt not creatable", place::directory, {}, "k\n"_b, place::absent, false,
-         1, prompt + "INDEX SORT COMPLEATE: 0 \n", std::nullopt,
+         1, "", std::nullopt,
          "encipher: Crypt.txt: Is a directory", "encipher", {}, {}, false, place::file, plain},
-        {"encipher: full disk", place::file, "old"_b, "k\n"_b, place::absent, false, 1, prompt +
-         "INDEX SORT COMPLEATE: 0 \n", std::nullopt, "encipher: Crypt.txt: File too large",
+        {"encipher: full disk", place::file, "old"_b, "ba\n"_b, place::absent, false, 1, prompt +
+         "INDEX SORT COMPLEATE: 1 0 \n", std::nullopt, "encipher: Crypt.txt: File too large",
          "encipher", {}, {}, false, place::file, big_plain, std::nullopt, 100000},
         {"encipher: Plain.txt is Crypt.txt", place::file, "old"_b, "k\n"_b, place::absent, false, 1,
          "", std::nullopt, "encipher: Plain.txt and Crypt.txt are the same file", "encipher", {},
