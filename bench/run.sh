@@ -2,13 +2,15 @@
 # Times the tool against the I/O floor (and, optionally, the literal yardstick) on a generated
 # ciphertext, interleaved, and prints medians, MB/s, ratios and peak memory.
 #
-#   bench/run.sh [BYTES] [RUNS] [literal] [crack] [encipher]
+#   bench/run.sh [BYTES] [RUNS] [literal] [crack] [encipher] [unsynced]
 #
 # BYTES defaults to 256 MiB, RUNS to 7. Binaries come from build/release (configure it with
 # -DDECIPHER_BUILD_BENCH=ON). The work folder is $BENCH_DIR, default /tmp/decipher-bench.
 # With $BENCH_TEXT, a file of Windows-1251 text, the plaintext is its letters over and over
 # instead of random ones; crack needs that, to have a key to find. encipher makes a Crypt.txt
-# of its own from Plain.txt, in the subfolder enc/, which decipher must then undo.
+# of its own from Plain.txt, in the subfolder enc/, which decipher must then undo. unsynced
+# is encipher with its fsync calls made no-ops by eatmydata (Debian package eatmydata), to
+# show what putting the new Crypt.txt on the disk costs.
 set -euo pipefail
 size=${1:-268435456}
 runs=${2:-7}
@@ -44,6 +46,7 @@ tool() { echo "$key" | "$bin/decipher"; }
 literal() { echo "$key" | "$bin/bench/literal_decipher"; }
 crack() { "$bin/crack"; }
 encipher() { (cd enc && echo "$key" | "$bin/encipher"); }
+unsynced() { (cd enc && echo "$key" | eatmydata "$bin/encipher"); }
 mkdir -p enc && ln -f Plain.txt enc/Plain.txt
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
@@ -83,5 +86,8 @@ done
 [[ " ${extra[*]} " == *" encipher "* ]] && awk -v a="$(tr ' ' '\n' <<< "${times[encipher]}" | grep . | median)" \
   -v b="$(tr ' ' '\n' <<< "${times[tool]}" | grep . | median)" \
   'BEGIN { printf "encipher takes %.2f x the time of decipher\n", a / b }'
+[[ " ${extra[*]} " == *" unsynced "* ]] && awk -v a="$(tr ' ' '\n' <<< "${times[encipher]}" | grep . | median)" \
+  -v b="$(tr ' ' '\n' <<< "${times[unsynced]}" | grep . | median)" \
+  'BEGIN { printf "encipher with fsync takes %.2f x its time without\n", a / b }'
 echo "decipher peak memory: $memory KiB"
 [ -z "${crack_memory:-}" ] || echo "crack peak memory: $crack_memory KiB"

@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -333,6 +335,59 @@ TEST(Cli, Runs) {
     };
     for (const auto& c : cases)
         run(c);
+}
+
+// Under an address-space limit rising from a few MiB, each tool either cannot load at all, or
+// runs out of memory and says so, removing what it made, or runs to its end: never a crash.
+TEST(Cli, OutOfMemory) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__has_feature)
+#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
+    GTEST_SKIP() << "the address sanitizer needs far more address space";
+#endif
+#endif
+    if (const char* preload = std::getenv("LD_PRELOAD");
+        preload != nullptr && std::strstr(preload, "vgpreload") != nullptr)
+        GTEST_SKIP() << "valgrind's own address space is not the tool's";
+    std::mt19937 rng(9);
+    const bytes cipher = sprinkle(rng, encipher(plain, klyuch));
+    for (const char* tool : {"decipher", "encipher", "crack"}) {
+        const std::string tool_name(tool);
+        int out_of_memory = 0;
+        for (unsigned long limit = 4UL << 20; limit < 64UL << 20; limit += 64UL << 10) {
+            const fs::path dir = scratch_folder();
+            child_setup setup{fs::path(TOOL_DIR) / (tool_name + EXE_SUFFIX), {}, dir};
+            setup.memory_limit = limit;
+            if (const std::string why = cannot_set_up(false, false, false, setup); !why.empty())
+                GTEST_SKIP() << why;
+            spill(dir / "Crypt.txt", cipher);
+            spill(dir / "Plain.txt", plain);
+            spill(dir / "stdin", "\xCA\xCB\xDE\xD7\n"_b);
+            const int status = run_child(setup);
+            const bytes err = slurp(dir / "stderr");
+            const std::string err_text(err.begin(), err.end());
+            SCOPED_TRACE(tool_name + " under " + std::to_string(limit) + " bytes: " + err_text);
+            const bool unloadable =
+                status == 127 && err_text.find("shared librar") != std::string::npos;
+            EXPECT_TRUE(status == 0 || status == 1 || unloadable);
+            if (status == 1) {
+                // Either the run's own report, or a file that could not be opened for it.
+                const std::string reason = ": Cannot allocate memory\n";
+                EXPECT_EQ(err_text.rfind(tool_name + ":", 0), 0U);
+                EXPECT_EQ(
+                    err_text.substr(err_text.size() - std::min(err_text.size(), reason.size())),
+                    reason);
+                EXPECT_EQ(slurp(dir / "Crypt.txt"), cipher);
+                ++out_of_memory;
+            }
+            for (const auto& entry : fs::directory_iterator(dir))
+                EXPECT_EQ(entry.path().filename().string().rfind("Crypt.txt.", 0),
+                          std::string::npos);
+            fs::remove_all(dir);
+            if (status == 0)
+                break;
+        }
+        EXPECT_GT(out_of_memory, 0) << tool_name << " never ran out of memory";
+    }
 }
 
 // The example's plaintext, as Windows-1251 capitals.
