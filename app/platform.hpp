@@ -66,5 +66,15 @@ void discard_unfinished();
 // full disk otherwise.
 int write_failure(int error);
 
+// A key line typed or piped in, as the key's Windows-1251 characters: a line that is valid text
+// in the locale's character set, holds a character outside ASCII and has a Windows-1251 form
+// for every character is converted; any other line is kept as its bytes.
+std::string key_in_windows_1251(const std::string& line);
+
+// Reads the key line from a console that delivers characters, not bytes, as Windows-1251 (a
+// character with no form there becomes '?'), without its line break. False when standard input
+// is no such console; the line is then to be read as bytes.
+bool read_console_key(std::string& line);
+
 // Windows-1251 text as the console's character set shows it; a letter it cannot show is '?'.
 std::string console_text(const std::uint8_t* text, std::size_t size);

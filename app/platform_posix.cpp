@@ -1,5 +1,6 @@
 #include "app/platform.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <csignal>
@@ -232,6 +233,36 @@ void discard_beside(std::FILE* temp, const std::string& temp_name) {
 void discard_unfinished() {
     if (unfinished != 0)
         discard_beside(nullptr, unfinished_name);
+}
+
+std::string key_in_windows_1251(const std::string& line) {
+    std::setlocale(LC_CTYPE, "");
+    const bool plain_ascii = std::all_of(
+        line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (plain_ascii)
+        return line;
+    const iconv_t convert = iconv_open("WINDOWS-1251", nl_langinfo(CODESET));
+    if (convert == reinterpret_cast<iconv_t>(-1)) // NOLINT(performance-no-int-to-ptr)
+        return line;
+    std::string in = line;
+    std::string out(line.size(), '\0'); // no character grows on its way to one byte
+    char* from = in.data();
+    char* to = out.data();
+    std::size_t in_left = in.size();
+    std::size_t out_left = out.size();
+    // Invalid text and a character Windows-1251 lacks both stop the conversion short.
+    const bool whole =
+        iconv(convert, &from, &in_left, &to, &out_left) != static_cast<std::size_t>(-1) &&
+        in_left == 0;
+    iconv_close(convert);
+    if (!whole)
+        return line;
+    out.resize(out.size() - out_left);
+    return out;
+}
+
+bool read_console_key(std::string&) {
+    return false; // a terminal here sends bytes in the locale's character set
 }
 
 std::string console_text(const std::uint8_t* text, std::size_t size) {

@@ -200,6 +200,40 @@ void discard_unfinished() {
         discard_beside(nullptr, unfinished_name);
 }
 
+std::string key_in_windows_1251(const std::string& line) {
+    return line; // piped bytes; a console's characters come through read_console_key
+}
+
+std::string wide_to_windows_1251(const wchar_t* text, std::size_t size) {
+    if (size == 0)
+        return {};
+    const auto length = static_cast<int>(size);
+    std::string out(size, '\0');
+    const int written =
+        WideCharToMultiByte(1251, 0, text, length, out.data(), length, "?", nullptr);
+    out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+    return out;
+}
+
+bool read_console_key(std::string& line) {
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    if (GetConsoleMode(input, &mode) == 0)
+        return false;
+    // Characters, whatever the console's code page: up to the line break, a key's worth kept.
+    std::wstring typed;
+    wchar_t chunk[64];
+    DWORD got = 0;
+    while (ReadConsoleW(input, chunk, 64, &got, nullptr) != 0 && got > 0) {
+        typed.append(chunk, got);
+        if (typed.find(L'\n') != std::wstring::npos)
+            break;
+    }
+    const std::size_t end = typed.find_first_of(L"\r\n");
+    line = wide_to_windows_1251(typed.data(), end == std::wstring::npos ? typed.size() : end);
+    return true;
+}
+
 std::string console_text(const std::uint8_t* text, std::size_t size) {
     // The console's own code page; out of a console, the system's.
     UINT page = GetConsoleOutputCP();

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -44,20 +45,22 @@ int handle_arguments(const char* program, int argc, char** argv, const char* usa
 }
 
 int read_key_word(std::FILE* console, key_word& key) {
-    // One byte more than a key holds, to see a CR that ends a line of a full key.
-    key_word line{};
-    std::size_t length = 0;
-    int ch = 0;
-    while (length < line.size() && (ch = std::getc(console)) != EOF && ch != '\n')
-        line[length++] = static_cast<char>(ch);
-    if (ch == EOF && std::ferror(console))
-        return -1;
-    if (ch == '\n' && length > 0 && line[length - 1] == '\r')
-        --length;
-    // The key is a C string: a zero byte typed into the line ends it there.
-    length = static_cast<std::size_t>(std::find(line.begin(), line.begin() + length, '\0') -
-                                      line.begin());
-    length = std::min(length, key.size() - 1);
+    std::string line;
+    if (!(console == stdin && read_console_key(line))) {
+        // Room for a key of the longest characters, and a CR that ends a line of a full key.
+        constexpr std::size_t longest = 4 * max_key_length + 1;
+        int ch = 0;
+        while (line.size() < longest && (ch = std::getc(console)) != EOF && ch != '\n')
+            line += static_cast<char>(ch);
+        if (ch == EOF && std::ferror(console))
+            return -1;
+        if (ch == '\n' && !line.empty() && line.back() == '\r')
+            line.pop_back();
+        // The key is a C string: a zero byte typed into the line ends it there.
+        line.resize(std::min(line.size(), line.find('\0')));
+        line = key_in_windows_1251(line);
+    }
+    const std::size_t length = std::min(line.size(), key.size() - 1);
     std::copy_n(line.begin(), length, key.begin());
     key[length] = '\0';
     return static_cast<int>(length);

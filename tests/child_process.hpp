@@ -17,7 +17,8 @@ struct child_setup {
     // If not 0: standard input is a pipe held open, and once a file named "Crypt.txt.*"
     // appears, the child gets this signal.
     int signal = 0;
-    bool as_other_user = false; // run as an unprivileged user when the test runs as root
+    bool as_other_user = false;   // run as an unprivileged user when the test runs as root
+    const char* locale = nullptr; // LC_ALL for the child, if set
 };
 
 // Runs the child to its end and returns its exit status, 128 + the signal that ended it, or -1

@@ -57,6 +57,8 @@ int run_child(const child_setup& setup) {
             const rlimit limit{setup.memory_limit, setup.memory_limit};
             setrlimit(RLIMIT_AS, &limit);
         }
+        if (setup.locale != nullptr)
+            setenv("LC_ALL", setup.locale, 1);
         if (chdir(setup.dir.c_str()) != 0)
             _exit(126);
         const auto put = [](int fd, int target) {

@@ -87,6 +87,8 @@ const char* cannot_set_up(bool fifo, bool symlink, bool dev_full, const child_se
         return "Windows has no signals to send to a child";
     if (setup.as_other_user)
         return "no other user to run as on Windows";
+    if (setup.locale != nullptr)
+        return "Windows takes a key's characters from the console, not from a locale";
     return "";
 }
 

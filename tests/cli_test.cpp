@@ -45,6 +45,7 @@ struct run_case {
     // Where the test runs as root: files_of_other gives the folder and its files to another
     // user, other also runs the tool as that user.
     enum { me, files_of_other, other } who = me;
+    const char* locale = nullptr; // LC_ALL for the tool
 };
 
 bytes slurp(const fs::path& path) {
@@ -96,6 +97,7 @@ void run(const run_case& c) {
                       c.file_limit};
     setup.signal = c.signal;
     setup.as_other_user = c.who == run_case::other;
+    setup.locale = c.locale;
     for (const char* arg : c.args)
         setup.args.emplace_back(arg);
     const auto kinds = {c.crypt_kind, c.decrypt_kind, c.plain_kind};
@@ -195,6 +197,12 @@ const std::vector<std::int32_t> klyuch = {0, 1, 3, 2};
 
 TEST(Cli, Runs) {
     std::mt19937 rng(5);
+    // ЗАГАДКА typed on a UTF-8 terminal; the order its Windows-1251 letters give, and the order
+    // its first nine bytes give.
+    const bytes zagadka_utf8 = "\xD0\x97\xD0\x90\xD0\x93\xD0\x90\xD0\x94\xD0\x9A\xD0\x90\n"_b;
+    const std::vector<std::int32_t> zagadka = {6, 3, 1, 2, 4, 0, 5};
+    const std::vector<std::int32_t> zagadka_bytes = {7, 3, 5, 1, 8, 6, 4, 2, 0};
+    const char* utf8 = "C.UTF-8";
     const bytes cipher = sprinkle(rng, encipher(plain, klyuch));
     const std::vector<std::int32_t> nine = {0, 1, 2, 3, 4, 5, 6, 7, 8};
     // 81 letters: ends exactly at a block boundary.
@@ -205,6 +213,22 @@ TEST(Cli, Runs) {
         // clang-format off
         {"normal run", place::file, cipher, "\xCA\xCB\xDE\xD7\n"_b, place::file, false, 0, prompt +
          "INDEX SORT COMPLEATE: 0 1 3 2 \n", lowercase(plain), ""},
+        {"UTF-8 key, UTF-8 locale", place::file, encipher(plain, zagadka), zagadka_utf8,
+         place::file, false, 0, prompt + "INDEX SORT COMPLEATE: 6 3 1 2 4 0 5 \n", lowercase(plain),
+         "", "decipher", {}, {}, false, place::absent, {}, {}, 0, 0, {}, run_case::me, utf8},
+        {"UTF-8 key, C locale: its bytes", place::file, encipher(plain, zagadka_bytes),
+         zagadka_utf8, place::file, false, 0, prompt + "INDEX SORT COMPLEATE: 7 3 5 1 8 6 4 2 0 \n",
+         lowercase(plain), "", "decipher", {}, {}, false, place::absent, {}, {}, 0, 0, {},
+         run_case::me, "C"},
+        {"Windows-1251 key, UTF-8 locale", place::file, encipher(plain, zagadka),
+         "\xC7\xC0\xC3\xC0\xC4\xCA\xC0\n"_b, place::file, false, 0, prompt +
+         "INDEX SORT COMPLEATE: 6 3 1 2 4 0 5 \n", lowercase(plain), "", "decipher", {}, {}, false,
+         place::absent, {}, {}, 0, 0, {}, run_case::me, utf8},
+        {"UTF-8 key cut to 9 characters", place::file, encipher(plain, {2, 5, 0, 8, 6, 4, 1, 3, 7}),
+         "\xD0\x94\xD0\x9E\xD0\x91\xD0\xA0\xD0\x9E\xD0\x94\xD0\x95\xD0\xA2\xD0\x95\xD0\x9B\xD0\xAC\n"_b,
+         place::file, false, 0, prompt + "INDEX SORT COMPLEATE: 2 5 0 8 6 4 1 3 7 \n",
+         lowercase(plain), "", "decipher", {}, {}, false,
+         place::absent, {}, {}, 0, 0, {}, run_case::me, utf8},
         {"key longer than 9", place::file, sprinkle(rng, encipher(square, nine)),
          "ABCDEFGHIJKL\n"_b, place::file, false, 0, prompt +
          "INDEX SORT COMPLEATE: 0 1 2 3 4 5 6 7 8 \n", lowercase(square), ""},
