@@ -42,7 +42,8 @@ int write_ciphertext(std::FILE* in, const std::int32_t* order, int n) {
         return 1;
     }
     const auto buffer = make_io_buffer(io_chunk_size);
-    const stream_fault fault = encipher_stream(in, temp, order, n, buffer.get(), io_chunk_size);
+    letter_reader reader = make_letter_reader(in);
+    const stream_fault fault = encipher_stream(reader, temp, order, n, buffer.get(), io_chunk_size);
     if (stream_status(program, fault, input_name, output_name) != 0) {
         std::fclose(temp);
         std::remove(temp_name.c_str());
