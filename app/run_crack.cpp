@@ -47,8 +47,9 @@ int crack_run(int argc, char** argv) {
         return finish_run(program, nullptr, nullptr, output_name, 1);
     // One letter more than the search reads tells whether the text ends within it.
     const auto buffer = make_io_buffer(io_chunk_size);
-    const std::size_t held = read_letters(in, buffer.get(), search_letters + 1);
-    if (std::ferror(in)) {
+    letter_reader reader = make_letter_reader(in);
+    const std::size_t held = read_letters(reader, buffer.get(), search_letters + 1);
+    if (reader_failed(reader)) {
         report_errno(program, input_name, errno);
         return finish_run(program, in, nullptr, output_name, 1);
     }
@@ -69,7 +70,7 @@ int crack_run(int argc, char** argv) {
 
     const key_candidate& best = found.front();
     const stream_fault fault =
-        decipher_stream(in, out, best.order.data(), best.n, buffer.get(), io_chunk_size, held);
+        decipher_stream(reader, out, best.order.data(), best.n, buffer.get(), io_chunk_size, held);
     return finish_run(program, in, out, output_name,
                       stream_status(program, fault, input_name, output_name));
 }

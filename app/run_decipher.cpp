@@ -54,8 +54,9 @@ int decipher_run(int, char**) {
         return finish_run(program, in, out, output_name, 1);
 
     const auto buffer = make_io_buffer(io_chunk_size);
+    letter_reader reader = make_letter_reader(in);
     const stream_fault fault =
-        decipher_stream(in, out, order.data(), n, buffer.get(), io_chunk_size);
+        decipher_stream(reader, out, order.data(), n, buffer.get(), io_chunk_size);
     return finish_run(program, in, out, output_name,
                       stream_status(program, fault, input_name, output_name));
 }

@@ -89,8 +89,9 @@ int encipher_run(int argc, char** argv) {
         std::fprintf(stderr, "%s: a key of one character leaves the letters in order\n", program);
 
     const auto buffer = make_io_buffer(io_chunk_size);
+    letter_reader reader = make_letter_reader(in);
     const stream_fault fault =
-        encipher_stream(in, out.file, order.data(), n, buffer.get(), io_chunk_size);
+        encipher_stream(reader, out.file, order.data(), n, buffer.get(), io_chunk_size);
     return finish_destination(in, out, stream_status(program, fault, input_name, output_name));
 }
 

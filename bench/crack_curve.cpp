@@ -52,7 +52,8 @@ bytes excerpt(std::mt19937& rng, const std::vector<bytes>& docs, std::size_t len
 bytes read_back(const bytes& file, bool& complete) {
     std::FILE* f = file_with(file);
     bytes letters(search_letters + 1, 0);
-    letters.resize(read_letters(f, letters.data(), letters.size()));
+    letter_reader reader = make_letter_reader(f);
+    letters.resize(read_letters(reader, letters.data(), letters.size()));
     std::fclose(f);
     complete = letters.size() <= search_letters;
     letters.resize(std::min(letters.size(), search_letters));

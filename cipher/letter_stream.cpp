@@ -2,8 +2,10 @@
 
 #include "cipher/simd.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cassert>
+#include <cstring>
 #include <memory>
 
 #if DECIPHER_X86
@@ -25,10 +27,47 @@ std::size_t keep_letters_from(std::uint8_t* bytes, std::size_t from, std::size_t
     return kept;
 }
 
+// Takes UTF-8 letters from bytes[from, size) while there is room, a byte at a time; kept letters
+// are already stored. Branch-free but for the loop, as keep_letters_from.
+utf8_progress take_utf8_letters_from(const std::uint8_t* bytes, std::size_t from, std::size_t size,
+                                     std::uint8_t previous, std::uint8_t* letters, std::size_t kept,
+                                     std::size_t room) {
+    std::size_t i = from;
+    for (; i < size && kept < room; ++i) {
+        const std::uint8_t b = bytes[i];
+        const bool letter = (previous == 0xD0 && b >= 0x90 && b <= 0xBF) ||
+                            (previous == 0xD1 && b >= 0x80 && b <= 0x8F);
+        letters[kept] = static_cast<std::uint8_t>(b + (previous == 0xD0 ? 0x30U : 0x70U));
+        kept += letter ? 1U : 0U;
+        previous = b;
+    }
+    return {kept, i};
+}
+
 } // namespace
 
 std::size_t keep_letters_scalar(std::uint8_t* bytes, std::size_t size) {
     return keep_letters_from(bytes, 0, size, 0);
+}
+
+utf8_progress take_utf8_letters_scalar(const std::uint8_t* bytes, std::size_t size,
+                                       std::uint8_t previous, std::uint8_t* letters,
+                                       std::size_t room) {
+    return take_utf8_letters_from(bytes, 0, size, previous, letters, 0, room);
+}
+
+std::size_t encode_utf8_scalar(const std::uint8_t* text, std::size_t size, std::uint8_t* out) {
+    std::uint8_t* const begin = out;
+    for (std::size_t i = 0; i < size; ++i) {
+        const std::uint8_t b = text[i];
+        if (is_letter_byte(b)) { // А..п are U+0410..U+043F, р..я U+0440..U+044F
+            *out++ = b >= 0xF0 ? 0xD1 : 0xD0;
+            *out++ = static_cast<std::uint8_t>(b - (b >= 0xF0 ? 0x70U : 0x30U));
+        } else {
+            *out++ = b;
+        }
+    }
+    return static_cast<std::size_t>(out - begin);
 }
 
 #if DECIPHER_X86
@@ -111,6 +150,131 @@ __attribute__((target("avx2,popcnt"))) std::size_t keep_letters_avx2(std::uint8_
     return keep_letters_from(bytes, i, size, kept); // the short tail
 }
 
+constexpr char byte_value(unsigned b) {
+    return static_cast<char>(static_cast<signed char>(b));
+}
+
+// The letter each byte of v ends when p holds the byte before it, as a Windows-1251 letter, and
+// in mask the bytes that do end one: D0 90..BF (+0x30) and D1 80..8F (+0x70).
+__attribute__((target("ssse3"))) __m128i utf8_letter_values(__m128i p, __m128i v, unsigned& mask) {
+    const __m128i after_d0 = _mm_cmpeq_epi8(p, _mm_set1_epi8(byte_value(0xD0)));
+    const __m128i after_d1 = _mm_cmpeq_epi8(p, _mm_set1_epi8(byte_value(0xD1)));
+    // As signed bytes, 80..BF lie below -64 and 80..8F below -112.
+    const __m128i continuation = _mm_cmpgt_epi8(_mm_set1_epi8(-64), v);
+    const __m128i low = _mm_cmpgt_epi8(_mm_set1_epi8(-112), v);
+    const __m128i letter = _mm_or_si128(
+        _mm_and_si128(after_d1, low), _mm_andnot_si128(low, _mm_and_si128(after_d0, continuation)));
+    mask = static_cast<unsigned>(_mm_movemask_epi8(letter));
+    return _mm_add_epi8(
+        v, _mm_sub_epi8(_mm_set1_epi8(0x70), _mm_and_si128(after_d0, _mm_set1_epi8(0x40))));
+}
+
+__attribute__((target("avx2"))) __m256i utf8_letter_values(__m256i p, __m256i v, unsigned& mask) {
+    const __m256i after_d0 = _mm256_cmpeq_epi8(p, _mm256_set1_epi8(byte_value(0xD0)));
+    const __m256i after_d1 = _mm256_cmpeq_epi8(p, _mm256_set1_epi8(byte_value(0xD1)));
+    const __m256i continuation = _mm256_cmpgt_epi8(_mm256_set1_epi8(-64), v);
+    const __m256i low = _mm256_cmpgt_epi8(_mm256_set1_epi8(-112), v);
+    const __m256i letter =
+        _mm256_or_si256(_mm256_and_si256(after_d1, low),
+                        _mm256_andnot_si256(low, _mm256_and_si256(after_d0, continuation)));
+    mask = static_cast<unsigned>(_mm256_movemask_epi8(letter));
+    return _mm256_add_epi8(v, _mm256_sub_epi8(_mm256_set1_epi8(0x70),
+                                              _mm256_and_si256(after_d0, _mm256_set1_epi8(0x40))));
+}
+
+// 16 (32) bytes at a time, each lined up with the byte before it by shifting in the last
+// vector, which stays in a register; the compaction is keep_letters'. A step yields at most
+// half its width in letters and stores no further than its width past kept, so it runs only
+// while that much room is left, and the scalar tail stops at the room exactly.
+__attribute__((target("ssse3,popcnt"))) utf8_progress
+take_utf8_letters_ssse3(const std::uint8_t* bytes, std::size_t size, std::uint8_t previous,
+                        std::uint8_t* letters, std::size_t room) {
+    std::size_t kept = 0;
+    std::size_t i = 0;
+    __m128i before = _mm_slli_si128(_mm_cvtsi32_si128(previous), 15);
+    for (; i + 16 <= size && room - kept >= 16; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        unsigned mask = 0;
+        const __m128i values = utf8_letter_values(_mm_alignr_epi8(v, before, 15), v, mask);
+        before = v;
+        store_letters(letters + kept, values, 0, mask & 0xFFU);
+        store_letters(letters + kept + ones(mask & 0xFFU), values, 1, mask >> 8);
+        kept += ones(mask);
+    }
+    return take_utf8_letters_from(bytes, i, size, i > 0 ? bytes[i - 1] : previous, letters, kept,
+                                  room);
+}
+
+__attribute__((target("avx2,popcnt"))) utf8_progress
+take_utf8_letters_avx2(const std::uint8_t* bytes, std::size_t size, std::uint8_t previous,
+                       std::uint8_t* letters, std::size_t room) {
+    std::size_t kept = 0;
+    std::size_t i = 0;
+    __m256i before = _mm256_inserti128_si256(_mm256_setzero_si256(),
+                                             _mm_slli_si128(_mm_cvtsi32_si128(previous), 15), 1);
+    for (; i + 32 <= size && room - kept >= 32; i += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i));
+        // Each lane shifted by one byte, the low lane taking the last byte of before's high one.
+        const __m256i p = _mm256_alignr_epi8(v, _mm256_permute2x128_si256(before, v, 0x21), 15);
+        before = v;
+        unsigned mask = 0;
+        const __m256i values = utf8_letter_values(p, v, mask);
+        const __m128i low = _mm256_castsi256_si128(values);
+        const __m128i high = _mm256_extracti128_si256(values, 1);
+        store_letters(letters + kept, low, 0, mask & 0xFFU);
+        store_letters(letters + kept + ones(mask & 0xFFU), low, 1, mask >> 8 & 0xFFU);
+        store_letters(letters + kept + ones(mask & 0xFFFFU), high, 0, mask >> 16 & 0xFFU);
+        store_letters(letters + kept + ones(mask & 0xFFFFFFU), high, 1, mask >> 24);
+        kept += ones(mask);
+    }
+    return take_utf8_letters_from(bytes, i, size, i > 0 ? bytes[i - 1] : previous, letters, kept,
+                                  room);
+}
+
+// Stores 16 bytes of v at out + at, keeping those whose bit is set in keep; returns the new at.
+__attribute__((target("ssse3,popcnt"))) std::size_t store_kept(std::uint8_t* out, std::size_t at,
+                                                               __m128i v, unsigned keep) {
+    store_letters(out + at, v, 0, keep & 0xFFU);
+    store_letters(out + at + ones(keep & 0xFFU), v, 1, keep >> 8);
+    return at + ones(keep);
+}
+
+// Every byte becomes a pair, a letter's two UTF-8 bytes or the byte and a spare; the pairs are
+// interleaved into two vectors and the spares squeezed out. A run of letters (all of
+// decipher's output) needs no squeezing.
+__attribute__((target("ssse3,popcnt"))) std::size_t
+encode_utf8_ssse3(const std::uint8_t* text, std::size_t size, std::uint8_t* out) {
+    std::size_t written = 0;
+    std::size_t i = 0;
+    for (; i + 16 <= size; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        const __m128i letter =
+            _mm_cmpgt_epi8(_mm_setzero_si128(), _mm_and_si128(v, _mm_add_epi8(v, v)));
+        const __m128i high = _mm_and_si128(letter, _mm_cmpgt_epi8(v, _mm_set1_epi8(-17))); // F0..FF
+        const __m128i lead = _mm_sub_epi8(_mm_set1_epi8(byte_value(0xD0)), high); // D0 or D1
+        const __m128i first =
+            _mm_or_si128(_mm_andnot_si128(letter, v), _mm_and_si128(letter, lead));
+        const __m128i second = _mm_sub_epi8(
+            v, _mm_add_epi8(_mm_set1_epi8(0x30), _mm_and_si128(high, _mm_set1_epi8(0x40))));
+        const __m128i low_pairs = _mm_unpacklo_epi8(first, second);
+        const __m128i high_pairs = _mm_unpackhi_epi8(first, second);
+        if (_mm_movemask_epi8(letter) == 0xFFFF) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + written), low_pairs);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + written + 16), high_pairs);
+            written += 32;
+            continue;
+        }
+        const __m128i all = _mm_set1_epi8(-1);
+        const auto keep_low =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_unpacklo_epi8(all, letter)));
+        const auto keep_high =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_unpackhi_epi8(all, letter)));
+        written = store_kept(out, written, low_pairs, keep_low);
+        written = store_kept(out, written, high_pairs, keep_high);
+    }
+    return written + encode_utf8_scalar(text + i, size - i, out + written); // the short tail
+}
+
 } // namespace
 #endif
 
@@ -125,20 +289,231 @@ std::size_t keep_letters(std::uint8_t* bytes, std::size_t size) {
     return keep_letters_scalar(bytes, size);
 }
 
-std::size_t read_letters(std::FILE* stream, std::uint8_t* letters, std::size_t wanted) {
+utf8_progress take_utf8_letters(const std::uint8_t* bytes, std::size_t size, std::uint8_t previous,
+                                std::uint8_t* letters, std::size_t room) {
+#if DECIPHER_X86
+    switch (simd_in_use()) {
+    case simd_level::avx2: return take_utf8_letters_avx2(bytes, size, previous, letters, room);
+    case simd_level::ssse3: return take_utf8_letters_ssse3(bytes, size, previous, letters, room);
+    case simd_level::scalar: break;
+    }
+#endif
+    return take_utf8_letters_scalar(bytes, size, previous, letters, room);
+}
+
+std::size_t encode_utf8(const std::uint8_t* text, std::size_t size, std::uint8_t* out) {
+#if DECIPHER_X86
+    if (simd_in_use() != simd_level::scalar)
+        return encode_utf8_ssse3(text, size, out);
+#endif
+    return encode_utf8_scalar(text, size, out);
+}
+
+namespace {
+
+// How a run of bytes reads as UTF-8.
+enum class utf8_form { whole, cut, malformed };
+
+// Strict UTF-8: the second byte's range depends on the first (no overlong forms, no surrogates,
+// nothing above U+10FFFF), later ones are 80..BF. `cut` when only the last character is
+// unfinished.
+utf8_form utf8_form_of(const std::uint8_t* bytes, std::size_t size) {
+    for (std::size_t i = 0; i < size;) {
+        const std::uint8_t b = bytes[i];
+        std::size_t length = 1;
+        std::uint8_t low = 0x80;
+        std::uint8_t high = 0xBF;
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        if (b >= 0xC2 && b <= 0xDF)
+            length = 2;
+        else if (b >= 0xE0 && b <= 0xEF)
+            length = 3;
+        else if (b >= 0xF0 && b <= 0xF4)
+            length = 4;
+        else
+            return utf8_form::malformed;
+        if (b == 0xE0)
+            low = 0xA0;
+        else if (b == 0xED)
+            high = 0x9F;
+        else if (b == 0xF0)
+            low = 0x90;
+        else if (b == 0xF4)
+            high = 0x8F;
+        for (std::size_t k = 1; k < length; ++k) {
+            if (i + k == size)
+                return utf8_form::cut;
+            const std::uint8_t c = bytes[i + k];
+            if (c < (k == 1 ? low : 0x80) || c > (k == 1 ? high : 0xBF))
+                return utf8_form::malformed;
+        }
+        i += length;
+    }
+    return utf8_form::whole;
+}
+
+// Moves bytes[from, to) to bytes[stored, ...) in place, keeping every byte at or above 0x80 and
+// of each run of ASCII only its first byte, none before the first byte above 0x7F: that reads
+// the same as Windows-1251 (no letters in ASCII) and as UTF-8 (an ASCII byte ends a character
+// as a run does). Counts the bytes above 0x7F in high; returns the new stored.
+std::size_t squeeze_ascii(std::uint8_t* bytes, std::size_t from, std::size_t to, std::size_t stored,
+                          std::size_t& high) {
+    for (std::size_t i = from; i < to; ++i) {
+        const std::uint8_t b = bytes[i];
+        const bool above = b >= 0x80;
+        if (above || (stored > 0 && bytes[stored - 1] >= 0x80)) {
+            bytes[stored++] = b;
+            high += above ? 1U : 0U;
+        }
+    }
+    return stored;
+}
+
+// Serves the bytes kept ahead, then reads straight into letters: asking for exactly the letters
+// still missing means the raw bytes always fit in the space left.
+std::size_t read_windows_1251(letter_reader& reader, std::uint8_t* letters, std::size_t wanted) {
     std::size_t taken = 0;
-    // Asking for exactly the letters still missing means the raw bytes always fit in the space
-    // left, and no letter beyond the last stored one is consumed.
-    while (taken < wanted) {
+    while (taken < wanted && reader.ahead_at < reader.ahead_size) {
+        const std::size_t take = std::min(wanted - taken, reader.ahead_size - reader.ahead_at);
+        std::memcpy(letters + taken, reader.ahead.get() + reader.ahead_at, take);
+        reader.ahead_at += take;
+        taken += keep_letters(letters + taken, take);
+    }
+    while (taken < wanted && !reader.ended) {
         const std::size_t asked = wanted - taken;
-        const std::size_t got = std::fread(letters + taken, 1, asked, stream);
+        const std::size_t got = std::fread(letters + taken, 1, asked, reader.stream);
         taken += keep_letters(letters + taken, got);
-        if (got < asked) // end of stream or read error
-            break;
+        reader.ended = got < asked;
     }
     return taken;
 }
 
-std::size_t read_block(std::FILE* stream, std::uint8_t* block, int n, std::size_t blocks) {
-    return read_letters(stream, block, block_letters(n) * blocks);
+// UTF-8 is read a chunk at a time into ahead; a letter whose lead byte ends one chunk is
+// finished by the next through previous.
+std::size_t read_utf8(letter_reader& reader, std::uint8_t* letters, std::size_t wanted) {
+    std::size_t taken = 0;
+    while (taken < wanted) {
+        if (reader.ahead_at == reader.ahead_size) {
+            if (reader.ended)
+                break;
+            const std::size_t got =
+                std::fread(reader.ahead.get(), 1, reader.chunk_size, reader.stream);
+            reader.ended = got < reader.chunk_size;
+            reader.ahead_at = 0;
+            reader.ahead_size = got;
+            continue;
+        }
+        const std::uint8_t* bytes = reader.ahead.get() + reader.ahead_at;
+        const utf8_progress step =
+            take_utf8_letters(bytes, reader.ahead_size - reader.ahead_at, reader.previous,
+                              letters + taken, wanted - taken);
+        if (step.bytes > 0)
+            reader.previous = bytes[step.bytes - 1];
+        reader.ahead_at += step.bytes;
+        taken += step.letters;
+    }
+    return taken;
+}
+
+void decide(letter_reader& reader, text_encoding encoding, bool mark) {
+    reader.decided = true;
+    reader.encoding = encoding;
+    reader.byte_order_mark = mark;
+}
+
+} // namespace
+
+letter_reader make_letter_reader(std::FILE* stream, std::size_t chunk_size) {
+    assert(chunk_size >= 8);
+    return {.stream = stream, .chunk_size = chunk_size, .ahead = make_io_buffer(chunk_size)};
+}
+
+bool read_byte_order_mark(letter_reader& reader) {
+    if (reader.mark_looked_for)
+        return reader.byte_order_mark;
+    reader.mark_looked_for = true;
+    std::uint8_t* const b = reader.ahead.get();
+    reader.ahead_size = std::fread(b, 1, 3, reader.stream);
+    reader.ended = reader.ahead_size < 3;
+    if (reader.ahead_size >= 2 &&
+        ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF))) {
+        decide(reader, text_encoding::utf16, true);
+        reader.ahead_at = reader.ahead_size; // no letters in it
+    } else if (reader.ahead_size == 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
+        decide(reader, text_encoding::utf8, true);
+        reader.ahead_at = 3;
+    }
+    return reader.byte_order_mark;
+}
+
+text_encoding decide_encoding(letter_reader& reader) {
+    if (reader.decided || read_byte_order_mark(reader))
+        return reader.encoding;
+    // Squeezed, the bytes read never outgrow ahead: each read starts with at most
+    // 2 * judged + 1 bytes stored and asks for no more than the rest.
+    std::uint8_t* const window = reader.ahead.get();
+    const std::size_t judged = reader.chunk_size / 4;
+    std::size_t high = 0;
+    std::size_t stored = squeeze_ascii(window, 0, reader.ahead_size, 0, high);
+    while (high <= judged && !reader.ended) {
+        const std::size_t asked = reader.chunk_size - stored;
+        const std::size_t got = std::fread(window + stored, 1, asked, reader.stream);
+        reader.ended = got < asked;
+        stored = squeeze_ascii(window, stored, stored + got, stored, high);
+    }
+    bool utf8 = high > 0;
+    if (utf8 && high > judged) { // the stream goes on: judge up to the judged-th high byte
+        std::size_t end = 0;
+        for (std::size_t seen = 0; seen < judged; ++end)
+            seen += window[end] >= 0x80 ? 1U : 0U;
+        utf8 = utf8_form_of(window, end) != utf8_form::malformed;
+    } else if (utf8) {
+        utf8 = utf8_form_of(window, stored) == utf8_form::whole;
+    }
+    decide(reader, utf8 ? text_encoding::utf8 : text_encoding::windows_1251, false);
+    reader.ahead_at = 0;
+    reader.ahead_size = stored;
+    return reader.encoding;
+}
+
+std::size_t read_letters(letter_reader& reader, std::uint8_t* letters, std::size_t wanted) {
+    switch (decide_encoding(reader)) {
+    case text_encoding::windows_1251: return read_windows_1251(reader, letters, wanted);
+    // Once UTF-8 is decided, malformed bytes further on are only non-letters, as they would be
+    // to an editor that shows them as replacement characters.
+    case text_encoding::utf8: return read_utf8(reader, letters, wanted);
+    case text_encoding::utf16: break;
+    }
+    return 0;
+}
+
+std::size_t read_block(letter_reader& reader, std::uint8_t* block, int n, std::size_t blocks) {
+    return read_letters(reader, block, block_letters(n) * blocks);
+}
+
+bool reader_failed(const letter_reader& reader) {
+    return std::ferror(reader.stream) != 0;
+}
+
+bool write_text(std::FILE* out, const std::uint8_t* text, std::size_t size, text_encoding encoding,
+                std::uint8_t* scratch, std::size_t scratch_size) {
+    if (encoding != text_encoding::utf8)
+        return std::fwrite(text, 1, size, out) == size;
+    for (std::size_t done = 0; done < size;) {
+        const std::size_t piece = std::min(size - done, scratch_size / 2);
+        const std::size_t bytes = encode_utf8(text + done, piece, scratch);
+        if (std::fwrite(scratch, 1, bytes, out) != bytes)
+            return false;
+        done += piece;
+    }
+    return true;
+}
+
+bool write_byte_order_mark(std::FILE* out, const letter_reader& reader) {
+    static constexpr std::uint8_t mark[] = {0xEF, 0xBB, 0xBF};
+    const bool utf8_mark = reader.byte_order_mark && reader.encoding == text_encoding::utf8;
+    return !utf8_mark || std::fwrite(mark, 1, sizeof mark, out) == sizeof mark;
 }

@@ -61,11 +61,88 @@ std::size_t keep_letters(std::uint8_t* bytes, std::size_t size);
 // The same, a byte at a time: the reference the vector paths are checked against.
 std::size_t keep_letters_scalar(std::uint8_t* bytes, std::size_t size);
 
-// Stores the next `wanted` letters of the stream at letters and returns how many it stored:
-// fewer only at the end of the stream or on a read error, which the caller tells apart with
-// ferror. Never consumes a letter it does not store, so the stream is left right behind the
-// last one.
-std::size_t read_letters(std::FILE* stream, std::uint8_t* letters, std::size_t wanted);
+enum class text_encoding { windows_1251, utf8, utf16 };
+
+// A stream read as letters, in the encoding it turns out to have. The encoding is decided once,
+// from the start of the stream, as text editors do: a byte-order mark names it; else UTF-8 when
+// the opening non-ASCII bytes are well-formed UTF-8; else Windows-1251. Bytes read while
+// deciding are kept here and served before the stream.
+struct letter_reader {
+    std::FILE* stream = nullptr;
+    bool decided = false; // the encoding is known
+    text_encoding encoding = text_encoding::windows_1251;
+    bool byte_order_mark = false; // the stream opened with the mark of `encoding`
+    bool mark_looked_for = false;
+    bool ended = false; // a read came up short: the stream's end, or a read error
+    // Bytes fetched per read of UTF-8 text, and the size of `ahead`; the decision judges the
+    // first chunk_size / 4 bytes at or above 0x80.
+    std::size_t chunk_size = io_chunk_size;
+    io_buffer ahead; // ahead[ahead_at, ahead_size): read, not yet served
+    std::size_t ahead_at = 0;
+    std::size_t ahead_size = 0;
+    std::uint8_t previous = 0; // UTF-8: the byte before ahead[ahead_at], for a letter cut by a read
+};
+
+// A reader of stream, nothing read yet. chunk_size (at least 8) is smaller only in tests, to
+// reach every boundary with short texts.
+letter_reader make_letter_reader(std::FILE* stream, std::size_t chunk_size = io_chunk_size);
+
+// Reads at most the first 3 bytes of the stream, kept for the letters, to look for a byte-order
+// mark: EF BB BF decides UTF-8, FF FE or FE FF UTF-16. True when one was found. Blocks only for
+// those 3 bytes; later calls read nothing and give the same answer.
+bool read_byte_order_mark(letter_reader& reader);
+
+// Decides the encoding if it is not decided yet. ASCII bytes are read past, as neither
+// encoding has letters among them; from the first byte at or above 0x80, the next
+// chunk_size / 4 such bytes and the ASCII among them are read ahead, and the stream is UTF-8
+// when those are well-formed UTF-8 (strictly: no overlong forms, no surrogates, nothing above
+// U+10FFFF; a character cut where they end is fine unless the stream ends there). Two
+// Windows-1251 letters in a row never are, so Russian text in Windows-1251 stays that. A
+// stream with no byte above 0x7F is Windows-1251. On a read error it decides on what it got.
+text_encoding decide_encoding(letter_reader& reader);
+
+// Stores the next `wanted` letters at letters, as Windows-1251 bytes 0xC0..0xFF, and returns how
+// many it stored: fewer only at the end of the stream or on a read error (reader_failed tells).
+// The letters of UTF-8 are U+0410..U+044F; any other character, Ё and ё included, and any
+// malformed byte after the decision are skipped. A UTF-16 stream gives none. Never serves a
+// letter it does not store: the next call goes on right behind the last one.
+std::size_t read_letters(letter_reader& reader, std::uint8_t* letters, std::size_t wanted);
 
 // read_letters for the next blocks * n * n letters.
-std::size_t read_block(std::FILE* stream, std::uint8_t* block, int n, std::size_t blocks = 1);
+std::size_t read_block(letter_reader& reader, std::uint8_t* block, int n, std::size_t blocks = 1);
+
+// Whether a read of the stream failed.
+bool reader_failed(const letter_reader& reader);
+
+// What one step of take_utf8_letters took.
+struct utf8_progress {
+    std::size_t letters; // stored
+    std::size_t bytes;   // consumed
+};
+
+// The Cyrillic letters among UTF-8 bytes[0, size), as Windows-1251 letters, stored at letters:
+// at most room of them, stopping right behind the byte that ends the room-th. previous is the
+// byte before bytes[0] (0 at the start of the text). A letter is D0 90..BF or D1 80..8F, and
+// since neither lead byte is ever a continuation byte, that pair alone decides it, malformed
+// neighbours or not.
+utf8_progress take_utf8_letters(const std::uint8_t* bytes, std::size_t size, std::uint8_t previous,
+                                std::uint8_t* letters, std::size_t room);
+// The same, a byte at a time: the reference the vector paths are checked against.
+utf8_progress take_utf8_letters_scalar(const std::uint8_t* bytes, std::size_t size,
+                                       std::uint8_t previous, std::uint8_t* letters,
+                                       std::size_t room);
+
+// Text as the stream loops make it (Windows-1251 letters, ASCII) in UTF-8 at out, which holds
+// 2 * size bytes: each letter as its two bytes, every other byte as it is. Returns the size.
+std::size_t encode_utf8(const std::uint8_t* text, std::size_t size, std::uint8_t* out);
+std::size_t encode_utf8_scalar(const std::uint8_t* text, std::size_t size, std::uint8_t* out);
+
+// Writes text[0, size) to out in encoding: Windows-1251 (or UTF-16, which has no letters to
+// write) as it is, UTF-8 through encode_utf8 in pieces of scratch, which holds scratch_size
+// bytes, at least 2. False on a write error, errno kept.
+bool write_text(std::FILE* out, const std::uint8_t* text, std::size_t size, text_encoding encoding,
+                std::uint8_t* scratch, std::size_t scratch_size);
+
+// The output takes the input's encoding, mark included: writes EF BB BF when the reader's
+// stream opened with it, nothing otherwise. False on a write error.
+bool write_byte_order_mark(std::FILE* out, const letter_reader& reader);

@@ -42,14 +42,6 @@ std::size_t unscramble_block(const std::uint8_t* block, const std::int32_t* orde
     return written;
 }
 
-bool decipher_block(std::FILE* output, const std::uint8_t* block, const std::int32_t* order, int n,
-                    std::int64_t letters_done, std::int64_t letter_total) {
-    std::array<std::uint8_t, max_block_size> plain;
-    const std::size_t size =
-        unscramble_block(block, order, n, letters_done, letter_total, plain.data());
-    return std::fwrite(plain.data(), 1, size, output) == size;
-}
-
 void make_block_table(const std::int32_t* order, int n, std::uint8_t* table) {
     // In a full block every column holds n letters, so column order[rank] starts at rank * n
     // in the ciphertext and its row j sits j further on.
@@ -203,36 +195,71 @@ void decipher_letters(const std::uint8_t* letters, std::size_t size, const std::
                      plain + full);
 }
 
-stream_fault decipher_stream(std::FILE* in, std::FILE* out, const std::int32_t* order, int n,
+namespace {
+
+// What the stream loops need to write in the input's encoding: scratch for UTF-8 (none for
+// Windows-1251, which goes out as it is), and the mark, written first.
+struct text_writer {
+    text_encoding encoding;
+    io_buffer scratch;
+    std::size_t scratch_size;
+};
+
+text_writer writer_for(text_encoding encoding) {
+    const std::size_t size = encoding == text_encoding::utf8 ? io_chunk_size : 0;
+    return {encoding, size > 0 ? make_io_buffer(size) : io_buffer{}, size};
+}
+
+// Decides in's encoding, reading ahead as far as that takes, and writes its mark, if any.
+stream_fault start_text(letter_reader& in, std::FILE* out) {
+    decide_encoding(in);
+    if (reader_failed(in))
+        return stream_fault::read;
+    return write_byte_order_mark(out, in) ? stream_fault::none : stream_fault::write;
+}
+
+bool write_out(std::FILE* out, const text_writer& writer, const std::uint8_t* text,
+               std::size_t size) {
+    return write_text(out, text, size, writer.encoding, writer.scratch.get(), writer.scratch_size);
+}
+
+} // namespace
+
+stream_fault decipher_stream(letter_reader& in, std::FILE* out, const std::int32_t* order, int n,
                              std::uint8_t* buffer, std::size_t buffer_size, std::size_t held) {
     const std::size_t block_size = block_letters(n);
     const std::size_t capacity = buffer_size / block_size * block_size;
     assert(capacity > 0 && held <= capacity);
     std::array<std::uint8_t, max_block_size> table;
     make_block_table(order, n, table.data());
+    if (const stream_fault fault = start_text(in, out); fault != stream_fault::none)
+        return fault;
+    const text_writer writer = writer_for(in.encoding);
 
     for (;;) {
         const std::size_t got = held + read_letters(in, buffer + held, capacity - held);
         held = 0;
-        if (std::ferror(in))
+        if (reader_failed(in))
             return stream_fault::read;
         // Full blocks never depend on where the text ends, so they go out as they come.
         const std::size_t full = got / block_size * block_size;
         decipher_full_blocks(buffer, full / block_size, table.data(), n);
-        if (std::fwrite(buffer, 1, full, out) != full)
+        if (!write_out(out, writer, buffer, full))
             return stream_fault::write;
         if (got == capacity)
             continue;
         // The stream has ended: what is left is the short last block, if any, and its shape
         // follows from its own length.
-        const auto tail = static_cast<std::int64_t>(got - full);
-        return decipher_block(out, buffer + full, order, n, 0, tail) ? stream_fault::none
-                                                                     : stream_fault::write;
+        std::array<std::uint8_t, max_block_size> plain;
+        const std::size_t size = unscramble_block(
+            buffer + full, order, n, 0, static_cast<std::int64_t>(got - full), plain.data());
+        return write_out(out, writer, plain.data(), size) ? stream_fault::none
+                                                          : stream_fault::write;
     }
 }
 
-void encipher_letters(const std::uint8_t* plain, std::size_t size, const std::int32_t* order,
-                      int n, std::uint8_t* cipher) {
+void encipher_letters(const std::uint8_t* plain, std::size_t size, const std::int32_t* order, int n,
+                      std::uint8_t* cipher) {
     const auto side = static_cast<std::size_t>(n);
     const std::size_t block_size = block_letters(n);
     const std::size_t full = size / block_size * block_size;
@@ -286,25 +313,31 @@ std::size_t lay_out_groups(const std::uint8_t* letters, std::size_t size, std::u
     return static_cast<std::size_t>(out - begin);
 }
 
-stream_fault encipher_stream(std::FILE* in, std::FILE* out, const std::int32_t* order, int n,
-                             std::uint8_t* buffer, std::size_t buffer_size) {
+stream_fault encipher_stream(letter_reader& in, std::FILE* out, const std::int32_t* order, int n,
+                             std::uint8_t* buffer, std::size_t buffer_size,
+                             std::uint64_t* letters_read) {
     const std::size_t block_size = block_letters(n);
     const std::size_t capacity = buffer_size / block_size * block_size;
     assert(capacity > 0);
+    if (const stream_fault fault = start_text(in, out); fault != stream_fault::none)
+        return fault;
+    const text_writer writer = writer_for(in.encoding);
     const auto cipher = make_io_buffer(capacity);
     const auto text = make_io_buffer(capacity + capacity / group_letters + 1);
     std::uint64_t laid = 0;
     for (;;) {
         // Every read but the last is whole blocks, so blocks never straddle two reads.
         const std::size_t got = read_letters(in, buffer, capacity);
-        if (std::ferror(in))
+        if (reader_failed(in))
             return stream_fault::read;
         encipher_letters(buffer, got, order, n, cipher.get());
         std::size_t size = lay_out_groups(cipher.get(), got, laid, text.get());
         const bool last = got < capacity;
         if (last && laid > 0)
             text[size++] = '\n';
-        if (std::fwrite(text.get(), 1, size, out) != size)
+        if (letters_read != nullptr)
+            *letters_read = laid;
+        if (!write_out(out, writer, text.get(), size))
             return stream_fault::write;
         if (last)
             return stream_fault::none;

@@ -22,10 +22,6 @@ std::size_t unscramble_block(const std::uint8_t* block, const std::int32_t* orde
                              std::int64_t letters_done, std::int64_t letter_total,
                              std::uint8_t* plain);
 
-// unscramble_block, written to output. False on a write error.
-bool decipher_block(std::FILE* output, const std::uint8_t* block, const std::int32_t* order, int n,
-                    std::int64_t letters_done, std::int64_t letter_total);
-
 // For a full block: table[q] is the index, among the block's ciphertext letters, of the letter
 // that belongs at block position q. Holds n * n entries.
 void make_block_table(const std::int32_t* order, int n, std::uint8_t* table);
@@ -61,12 +57,15 @@ std::size_t lay_out_groups(const std::uint8_t* letters, std::size_t size, std::u
 enum class stream_fault { none, read, write };
 
 // The block loop, in one pass: deciphers the letters of in, from its position to its end, into
-// out. buffer holds at least one block, and its whole blocks are one read; its first `held`
-// bytes may already hold letters taken from the stream, at most as many as those whole blocks.
-stream_fault decipher_stream(std::FILE* in, std::FILE* out, const std::int32_t* order, int n,
+// out, written in in's encoding (its UTF-8 mark first, if it had one). buffer holds at least one
+// block, and its whole blocks are one read; its first `held` bytes may already hold letters
+// taken from in, at most as many as those whole blocks.
+stream_fault decipher_stream(letter_reader& in, std::FILE* out, const std::int32_t* order, int n,
                              std::uint8_t* buffer, std::size_t buffer_size, std::size_t held = 0);
 
 // The same the other way: enciphers the letters of in, from its position to its end, into out
-// as groups, every line ended. buffer holds at least one block; its whole blocks are one read.
-stream_fault encipher_stream(std::FILE* in, std::FILE* out, const std::int32_t* order, int n,
-                             std::uint8_t* buffer, std::size_t buffer_size);
+// as groups, every line ended, in in's encoding. buffer holds at least one block; its whole
+// blocks are one read. letters_read, if given, gets the number of letters enciphered.
+stream_fault encipher_stream(letter_reader& in, std::FILE* out, const std::int32_t* order, int n,
+                             std::uint8_t* buffer, std::size_t buffer_size,
+                             std::uint64_t* letters_read = nullptr);

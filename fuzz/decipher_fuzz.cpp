@@ -1,6 +1,6 @@
-// A key of 1 to 9 bytes and any ciphertext bytes through the whole block loop: the output has
-// one lowercase letter per input letter, is a permutation of them, and enciphers back to the
-// input letters in uppercase.
+// A key of 1 to 9 bytes and any ciphertext bytes through the whole block loop: the output, in
+// the input's encoding, has one lowercase letter per input letter, is a permutation of them,
+// and enciphers back to the input letters in uppercase.
 #include "cipher/transposition.hpp"
 #include "fuzz_input.hpp"
 #include "tests/simd_levels.hpp"
@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::int32_t> order(key_size);
     fill_column_order(order.data(), n, reinterpret_cast<const char*>(data + 1));
     bytes content(data + 1 + key_size, size - 1 - key_size);
-    const bytes letters = letters_in(content);
+    const bytes letters = reference_letters(content);
+    const text_encoding encoding = reference_encoding(content);
 
     for_each_simd_level([&](simd_level) {
         std::FILE* in = stream_over(content);
@@ -25,12 +26,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::size_t output_size = 0;
         std::FILE* out = open_memstream(&output, &output_size);
         bytes buffer(buffer_size, 0); // exactly this size, so that ASan sees a step past it
-        require(decipher_stream(in, out, order.data(), n, buffer.data(), buffer_size) ==
+        letter_reader reader = make_letter_reader(in);
+        require(decipher_stream(reader, out, order.data(), n, buffer.data(), buffer_size) ==
                 stream_fault::none);
         std::fclose(out);
         std::fclose(in);
-        const bytes plain(reinterpret_cast<const std::uint8_t*>(output), output_size);
+        const bytes written(reinterpret_cast<const std::uint8_t*>(output), output_size);
         std::free(output);
+        const bytes plain = encoding == text_encoding::utf8 ? reference_letters(written) : written;
+        const bool marked =
+            encoding == text_encoding::utf8 && content.starts_with("\xEF\xBB\xBF"_b);
+        require(written == (encoding == text_encoding::utf8
+                                ? (marked ? "\xEF\xBB\xBF"_b : ""_b) + utf8_of(plain)
+                                : plain));
 
         require(plain.size() == letters.size());
         require(std::all_of(plain.begin(), plain.end(), [](std::uint8_t b) { return b >= 0xE0; }));

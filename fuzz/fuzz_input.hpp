@@ -17,11 +17,3 @@ inline std::FILE* stream_over(bytes& content) {
     return content.empty() ? std::fopen("/dev/null", "r")
                            : fmemopen(content.data(), content.size(), "r");
 }
-
-inline bytes letters_in(const bytes& text) {
-    bytes letters;
-    for (const std::uint8_t b : text)
-        if (b >= 0xC0)
-            letters += b;
-    return letters;
-}

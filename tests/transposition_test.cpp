@@ -72,44 +72,59 @@ TEST(Transposition, FastPathsMatchGeneralForEveryN) {
 
 // Enciphers a random text of length letters, sprinkled with non-letters, and runs the whole
 // block loop over it with each buffer size: the lowercase plaintext must come back. Then the
-// plaintext, sprinkled, through the enciphering loop must give the ciphertext laid out.
+// plaintext, sprinkled, through the enciphering loop must give the ciphertext laid out. Both
+// as Windows-1251, as UTF-8 and as UTF-8 with a mark, the output in the input's form.
 void expect_round_trip(std::mt19937& rng, const std::vector<std::int32_t>& order,
                        std::size_t length, std::initializer_list<std::size_t> buffer_sizes) {
     const int n = static_cast<int>(order.size());
     const bytes plain = random_letters(rng, length);
-    std::FILE* in = file_with(sprinkle(rng, encipher(plain, order)));
-    for (const std::size_t buffer_size : buffer_sizes) {
-        // Letters already taken from the stream: none, or as many as the buffer's blocks hold.
-        const std::size_t capacity = buffer_size / block_letters(n) * block_letters(n);
-        for (const std::size_t wanted : {std::size_t{0}, std::min(length, capacity), capacity}) {
-            std::rewind(in);
+    const bytes cipher_text = sprinkle(rng, encipher(plain, order));
+    const bytes plain_text = sprinkle(rng, plain);
+    const bytes mark = "\xEF\xBB\xBF"_b;
+    for (int form = 0; form < 3; ++form) {
+        const auto in_form = [&](const bytes& text) {
+            return form == 0 ? text : (form == 2 ? mark : ""_b) + utf8_of(text);
+        };
+        std::FILE* in = file_with(in_form(cipher_text));
+        std::FILE* plain_file = file_with(in_form(plain_text));
+        for (const std::size_t buffer_size : buffer_sizes) {
+            // Letters already taken from the stream: none, or as many as the buffer's blocks
+            // hold.
+            const std::size_t capacity = buffer_size / block_letters(n) * block_letters(n);
+            for (const std::size_t wanted :
+                 {std::size_t{0}, std::min(length, capacity), capacity}) {
+                std::rewind(in);
+                letter_reader reader = make_letter_reader(in);
+                std::FILE* out = std::tmpfile();
+                bytes buffer(buffer_size, 0);
+                const std::size_t held = read_letters(reader, buffer.data(), wanted);
+                EXPECT_EQ(
+                    decipher_stream(reader, out, order.data(), n, buffer.data(), buffer_size, held),
+                    stream_fault::none);
+                EXPECT_EQ(file_content(out), in_form(lowercase(plain)))
+                    << "n " << n << " length " << length << " buffer " << buffer_size << " held "
+                    << held << " form " << form;
+                std::fclose(out);
+            }
+
+            // And from the plaintext, through the enciphering loop.
+            std::rewind(plain_file);
+            letter_reader reader = make_letter_reader(plain_file);
             std::FILE* out = std::tmpfile();
             bytes buffer(buffer_size, 0);
-            const std::size_t held = read_letters(in, buffer.data(), wanted);
-            EXPECT_EQ(decipher_stream(in, out, order.data(), n, buffer.data(), buffer_size, held),
+            std::uint64_t letters_read = 0;
+            EXPECT_EQ(encipher_stream(reader, out, order.data(), n, buffer.data(), buffer_size,
+                                      &letters_read),
                       stream_fault::none);
-            EXPECT_EQ(file_content(out), lowercase(plain))
-                << "n " << n << " length " << length << " buffer " << buffer_size << " held "
-                << held;
+            EXPECT_EQ(letters_read, length);
+            EXPECT_EQ(file_content(out), in_form(laid_out(encipher(plain, order))))
+                << "n " << n << " length " << length << " buffer " << buffer_size << " form "
+                << form;
             std::fclose(out);
         }
+        std::fclose(in);
+        std::fclose(plain_file);
     }
-    std::fclose(in);
-
-    // And from the plaintext, through the enciphering loop.
-    std::FILE* plain_file = file_with(sprinkle(rng, plain));
-    const bytes expected = laid_out(encipher(plain, order));
-    for (const std::size_t buffer_size : buffer_sizes) {
-        std::rewind(plain_file);
-        std::FILE* out = std::tmpfile();
-        bytes buffer(buffer_size, 0);
-        EXPECT_EQ(encipher_stream(plain_file, out, order.data(), n, buffer.data(), buffer_size),
-                  stream_fault::none);
-        EXPECT_EQ(file_content(out), expected)
-            << "n " << n << " length " << length << " buffer " << buffer_size;
-        std::fclose(out);
-    }
-    std::fclose(plain_file);
 }
 
 TEST(Transposition, RoundTripThroughBlockLoop) {
