@@ -71,6 +71,17 @@ int write_failure(int error);
 // for every character is converted; any other line is kept as its bytes.
 std::string key_in_windows_1251(const std::string& line);
 
+// A key given on the command line (as command_line_arguments gives it), as its Windows-1251
+// characters, converted as a typed key is.
+std::string key_from_argument(const char* argument);
+
+// The arguments as the tools take them: on POSIX as they come; on Windows read again as
+// UTF-16 and made UTF-8, so that no name or key is lost to the code page.
+char** command_line_arguments(int argc, char** argv);
+
+// std::fopen, for a name given as command_line_arguments gives it.
+std::FILE* open_file(const char* name, const char* mode);
+
 // Reads the key line from a console that delivers characters, not bytes, as Windows-1251 (a
 // character with no form there becomes '?'), without its line break. False when standard input
 // is no such console; the line is then to be read as bytes.

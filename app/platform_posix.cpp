@@ -261,6 +261,18 @@ std::string key_in_windows_1251(const std::string& line) {
     return out;
 }
 
+std::string key_from_argument(const char* argument) {
+    return key_in_windows_1251(argument);
+}
+
+char** command_line_arguments(int, char** argv) {
+    return argv;
+}
+
+std::FILE* open_file(const char* name, const char* mode) {
+    return std::fopen(name, mode);
+}
+
 bool read_console_key(std::string&) {
     return false; // a terminal here sends bytes in the locale's character set
 }

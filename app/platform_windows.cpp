@@ -3,11 +3,15 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 namespace {
 
@@ -15,15 +19,35 @@ HANDLE handle_of(std::FILE* file) {
     return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))); // NOLINT
 }
 
+// Names reach the tools as UTF-8 (command_line_arguments), and the system takes them as
+// UTF-16, so that a name in any language opens whatever the code page.
+std::wstring widen(const char* text) {
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+    std::wstring wide(size > 0 ? static_cast<std::size_t>(size) : 1, L'\0');
+    if (size > 0)
+        MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), size);
+    wide.pop_back(); // the terminating zero
+    return wide;
+}
+
+std::string narrow(const wchar_t* text, UINT page) {
+    const int size = WideCharToMultiByte(page, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string out(size > 0 ? static_cast<std::size_t>(size) : 1, '\0');
+    if (size > 0)
+        WideCharToMultiByte(page, 0, text, -1, out.data(), size, nullptr, nullptr);
+    out.pop_back();
+    return out;
+}
+
 // The file create_beside made and no one has committed or discarded yet. A console's Ctrl-C
 // runs the handler on a thread of its own, so the file is opened to allow deleting it while
 // open: the system removes it once the process is gone.
-std::string unfinished_name;
+std::wstring unfinished_name;
 volatile std::sig_atomic_t unfinished = 0;
 
 extern "C" void remove_and_die(int signal_number) {
     if (unfinished != 0)
-        DeleteFileA(unfinished_name.c_str());
+        DeleteFileW(unfinished_name.c_str());
     std::signal(signal_number, SIG_DFL);
     std::raise(signal_number);
 }
@@ -34,8 +58,9 @@ void catch_fatal_signals() {
 }
 
 bool identify(const char* name, BY_HANDLE_FILE_INFORMATION& info) {
-    const HANDLE h = CreateFileA(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE h =
+        CreateFileW(widen(name).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     const bool known = GetFileInformationByHandle(h, &info) != 0;
@@ -59,7 +84,7 @@ int write_failure(int error) {
 }
 
 int open_failure(const char* name, int error) {
-    const DWORD attributes = GetFileAttributesA(name);
+    const DWORD attributes = GetFileAttributesW(widen(name).c_str());
     const bool directory =
         attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     return error == EACCES && directory ? EISDIR : error;
@@ -88,14 +113,14 @@ bool same_file(const char* a, const char* b) {
 }
 
 file_kind kind_of(const char* name) {
-    const DWORD attributes = GetFileAttributesA(name);
+    const DWORD attributes = GetFileAttributesW(widen(name).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return file_kind::absent;
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return file_kind::directory;
     // Devices such as NUL have no attributes of a file on disk.
-    const HANDLE h = CreateFileA(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                 OPEN_EXISTING, 0, nullptr);
+    const HANDLE h = CreateFileW(widen(name).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return file_kind::regular;
     const DWORD type = GetFileType(h);
@@ -104,8 +129,8 @@ file_kind kind_of(const char* name) {
 }
 
 std::FILE* open_unemptied(const char* name) {
-    const int fd =
-        _open(name, _O_WRONLY | _O_CREAT | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+    const int fd = _wopen(widen(name).c_str(), _O_WRONLY | _O_CREAT | _O_BINARY | _O_NOINHERIT,
+                          _S_IREAD | _S_IWRITE);
     if (fd < 0)
         return nullptr;
     std::FILE* file = _fdopen(fd, "wb");
@@ -143,8 +168,8 @@ std::FILE* create_beside(const char* name, std::string& temp_name) {
         temp_name = std::string(name) + "." + std::to_string(GetCurrentProcessId()) + "-" +
                     std::to_string(attempt);
         unfinished = 0;
-        unfinished_name = temp_name;
-        const HANDLE h = CreateFileA(temp_name.c_str(), GENERIC_WRITE | DELETE,
+        unfinished_name = widen(temp_name.c_str());
+        const HANDLE h = CreateFileW(unfinished_name.c_str(), GENERIC_WRITE | DELETE,
                                      FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                      FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
@@ -177,7 +202,7 @@ bool commit_beside(std::FILE* temp, const std::string& temp_name, const char* na
         done = false;
         error = write_failure(errno);
     }
-    if (done && MoveFileExA(temp_name.c_str(), name,
+    if (done && MoveFileExW(widen(temp_name.c_str()).c_str(), widen(name).c_str(),
                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
         done = false;
         error = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
@@ -191,17 +216,43 @@ bool commit_beside(std::FILE* temp, const std::string& temp_name, const char* na
 void discard_beside(std::FILE* temp, const std::string& temp_name) {
     if (temp != nullptr)
         std::fclose(temp);
-    _unlink(temp_name.c_str());
+    _wunlink(widen(temp_name.c_str()).c_str());
     unfinished = 0;
 }
 
 void discard_unfinished() {
-    if (unfinished != 0)
-        discard_beside(nullptr, unfinished_name);
+    if (unfinished != 0) {
+        _wunlink(unfinished_name.c_str());
+        unfinished = 0;
+    }
 }
 
 std::string key_in_windows_1251(const std::string& line) {
     return line; // piped bytes; a console's characters come through read_console_key
+}
+
+std::string key_from_argument(const char* argument) {
+    return narrow(widen(argument).c_str(), 1251);
+}
+
+char** command_line_arguments(int argc, char** argv) {
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr || count != argc)
+        return argv;
+    static std::vector<std::string> arguments;
+    static std::vector<char*> pointers;
+    for (int i = 0; i < count; ++i)
+        arguments.push_back(narrow(wide[i], CP_UTF8));
+    LocalFree(wide);
+    for (auto& argument : arguments)
+        pointers.push_back(argument.data());
+    pointers.push_back(nullptr);
+    return pointers.data();
+}
+
+std::FILE* open_file(const char* name, const char* mode) {
+    return _wfopen(widen(name).c_str(), widen(mode).c_str());
 }
 
 std::string wide_to_windows_1251(const wchar_t* text, std::size_t size) {

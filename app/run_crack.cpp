@@ -13,48 +13,60 @@
 
 namespace {
 
-constexpr const char* program = "crack";
-constexpr const char* input_name = "Crypt.txt";
-constexpr const char* output_name = "Decrypt.txt";
-constexpr const char* usage =
-    "Usage: crack [--help | --version]\n"
-    "Finds the key of Crypt.txt in the current folder from the text alone, lists the best\n"
-    "candidates, best first, and deciphers Crypt.txt into Decrypt.txt with the best one.\n"
-    "A candidate's key word, typed into decipher, gives the same Decrypt.txt.\n";
+constexpr tool_interface tool = {
+    "crack",
+    false,
+    "[CRYPT [DECRYPT]]",
+    "Finds the key of CRYPT (default Crypt.txt) from the text alone, lists the best candidates,\n"
+    "best first, and deciphers CRYPT into DECRYPT (default Decrypt.txt) with the best one. A\n"
+    "candidate's key word, given to decipher, gives the same plaintext. A file named - is\n"
+    "standard input or output; when the plaintext goes to standard output, the candidates go\n"
+    "to standard error. Files may be Windows-1251 or UTF-8. For example:\n"
+    "  crack intercepted.txt - | head -c 200\n",
+    "Crypt.txt",
+    "Decrypt.txt"};
+constexpr const char* program = tool.program;
 
 constexpr std::size_t shown_letters = 40;
 
 void print_candidates(const std::vector<key_candidate>& found, const std::uint8_t* letters) {
-    std::puts("key        length  bits/letter  plaintext begins");
+    std::fputs("key        length  bits/letter  plaintext begins\n", console());
     for (const key_candidate& c : found) {
         key_word key{};
         candidate_key_word(c, key.data());
         std::vector<std::uint8_t> plain(c.letters);
         decipher_letters(letters, c.letters, c.order.data(), c.n, plain.data());
         const std::string shown = console_text(plain.data(), std::min(plain.size(), shown_letters));
-        std::printf("%-9s  %6d  %11.3f  %s\n", key.data(), c.n, c.bits_per_letter, shown.c_str());
+        std::fprintf(console(), "%-9s  %6d  %11.3f  %s\n", key.data(), c.n, c.bits_per_letter,
+                     shown.c_str());
     }
     flush_standard_output();
 }
 
 int crack_run(int argc, char** argv) {
     guard_standard_streams();
-    if (const int status = handle_arguments(program, argc, argv, usage); status >= 0)
-        return status;
+    const run_request request = parse_command_line(tool, argc, argv);
+    if (request.status >= 0)
+        return request.status;
+    set_console_for(request.output_name);
+    const char* input_name = request.input_name;
+    const char* output_name = request.output_name;
 
     std::FILE* in = open_input(program, input_name);
     if (in == nullptr)
         return finish_run(program, nullptr, nullptr, output_name, 1);
     // One letter more than the search reads tells whether the text ends within it.
-    const auto buffer = make_io_buffer(io_chunk_size);
     letter_reader reader = make_letter_reader(in);
+    if (refuse_utf16(program, input_name, reader))
+        return finish_run(program, in, nullptr, output_name, 1);
+    const auto buffer = make_io_buffer(io_chunk_size);
     const std::size_t held = read_letters(reader, buffer.get(), search_letters + 1);
     if (reader_failed(reader)) {
-        report_errno(program, input_name, errno);
+        report_errno(program, shown_input_name(input_name), errno);
         return finish_run(program, in, nullptr, output_name, 1);
     }
     if (held == 0) {
-        report(program, input_name, "no letters");
+        report(program, shown_input_name(input_name), "no letters");
         return finish_run(program, in, nullptr, output_name, 1);
     }
     const bool complete = held <= search_letters;

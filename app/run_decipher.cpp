@@ -10,59 +10,78 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
-constexpr const char* program = "decipher";
-constexpr const char* input_name = "Crypt.txt";
-constexpr const char* output_name = "Decrypt.txt";
+constexpr tool_interface tool = {
+    "decipher",
+    true,
+    "[CRYPT [DECRYPT]]",
+    "Deciphers the letters of CRYPT (default Crypt.txt) into DECRYPT (default Decrypt.txt)\n"
+    "with the key word KEY, or one read from standard input after a prompt. A file named - is\n"
+    "standard input or output; text from standard input needs -k. Files may be Windows-1251\n"
+    "or UTF-8; the output takes the input's encoding. For example:\n"
+    "  iconv -f KOI8-R -t UTF-8 letter.txt | decipher -k KEY - - | less\n",
+    "Crypt.txt",
+    "Decrypt.txt"};
 
-// Decrypt.txt is made at the start of every run, this one too, but never when it is an
-// existing Crypt.txt under another name: that would empty the ciphertext.
-int fail_to_open_input() {
-    const int input_errno = open_failure(input_name, errno);
+// The output is made at the start of every run, this one too, but never when it is an
+// existing input under another name: that would empty the ciphertext.
+int fail_to_open_input(const run_request& request) {
+    const int input_errno = open_failure(request.input_name, errno);
     // A directory is there, but some systems will not open it at all.
     if (input_errno != EISDIR)
-        std::fputs("No file :(\n", stdout);
-    report_errno(program, input_name, input_errno);
+        std::fputs("No file :(\n", console());
+    report_errno(tool.program, request.input_name, input_errno);
     std::FILE* out = nullptr;
-    if (!same_file(input_name, output_name)) {
-        out = std::fopen(output_name, "wb");
+    if (std::strcmp(request.output_name, "-") != 0 &&
+        !same_file(request.input_name, request.output_name)) {
+        out = open_file(request.output_name, "wb");
         if (out == nullptr)
-            report_errno(program, output_name, open_failure(output_name, errno));
+            report_errno(tool.program, request.output_name,
+                         open_failure(request.output_name, errno));
     }
-    return finish_run(program, nullptr, out, output_name, 1);
+    return finish_run(tool.program, nullptr, out, request.output_name, 1);
 }
 
-int decipher_run(int, char**) {
+int decipher_run(int argc, char** argv) {
     guard_standard_streams();
+    const run_request request = parse_command_line(tool, argc, argv);
+    if (request.status >= 0)
+        return request.status;
+    set_console_for(request.output_name);
+    const char* in_name = request.input_name;
+    const char* out_name = request.output_name;
 
-    std::FILE* in = std::fopen(input_name, "rb");
+    std::FILE* in = open_named_input(in_name);
     if (in == nullptr)
-        return fail_to_open_input();
-    std::FILE* out = open_output_apart(program, in, input_name, output_name);
+        return fail_to_open_input(request);
+    std::FILE* out = open_output_apart(tool.program, in, in_name, out_name);
     if (out == nullptr)
-        return finish_run(program, in, nullptr, output_name, 1);
+        return finish_run(tool.program, in, nullptr, out_name, 1);
     if (is_directory(in)) {
-        report_errno(program, input_name, EISDIR);
-        return finish_run(program, in, out, output_name, 1);
+        report_errno(tool.program, in_name, EISDIR);
+        return finish_run(tool.program, in, out, out_name, 1);
     }
+    letter_reader reader = make_letter_reader(in);
+    if (refuse_utf16(tool.program, in_name, reader))
+        return finish_run(tool.program, in, out, out_name, 1);
 
     std::array<std::int32_t, max_key_length> order{};
-    const int n = ask_key(program, order);
+    const int n = get_key(tool.program, request.key, order);
     if (n == 0)
-        return finish_run(program, in, out, output_name, 1);
+        return finish_run(tool.program, in, out, out_name, 1);
 
     const auto buffer = make_io_buffer(io_chunk_size);
-    letter_reader reader = make_letter_reader(in);
     const stream_fault fault =
         decipher_stream(reader, out, order.data(), n, buffer.get(), io_chunk_size);
-    return finish_run(program, in, out, output_name,
-                      stream_status(program, fault, input_name, output_name));
+    return finish_run(tool.program, in, out, out_name,
+                      stream_status(tool.program, fault, in_name, out_name));
 }
 
 } // namespace
 
 int run_decipher(int argc, char** argv) {
-    return run_guarded(program, decipher_run, argc, argv);
+    return run_guarded(tool.program, decipher_run, argc, argv);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cipher/key_order.hpp"
+#include "cipher/letter_stream.hpp"
 #include "cipher/transposition.hpp"
 
 #include <array>
@@ -17,25 +18,63 @@ using key_word = std::array<char, max_key_length + 1>;
 // The version every tool reports.
 const char* tool_version();
 
-// --help prints usage, --version the version, and any other argument is a usage error; a
-// status to end with, or -1 when there were no arguments.
-int handle_arguments(const char* program, int argc, char** argv, const char* usage);
+// How a tool is called.
+struct tool_interface {
+    const char* program;
+    bool takes_key;          // -k KEY, --key=KEY
+    const char* operands;    // as the usage line shows them
+    const char* description; // the rest of --help
+    const char* input_name;  // the operands' defaults
+    const char* output_name;
+};
+
+// What a command line asks for. A file name "-" is standard input or output.
+struct run_request {
+    const char* key = nullptr; // from -k, as given
+    const char* input_name = nullptr;
+    const char* output_name = nullptr;
+    int status = -1; // when not -1, the run is over (--help, --version, a usage error)
+};
+
+// Parses the command line with getopt_long: --help and --version print and end the run with
+// status 0; an unknown option, a missing option argument, too many operands or text from
+// standard input with no key to read it by are reported with the usage, status 2.
+run_request parse_command_line(const tool_interface& tool, int argc, char** argv);
+
+// The name a message gives for a file operand: "-" is a standard stream.
+const char* shown_input_name(const char* name);
+const char* shown_output_name(const char* name);
 
 // Reads one line and keeps at most max_key_length bytes of it as typed, blanks included; a CR
 // before the line feed belongs to the line break. Returns the key length, or -1 on a read error.
 int read_key_word(std::FILE* console, key_word& key);
 
-// Opens name for reading; a directory counts as unreadable. Reports and returns nullptr on
-// failure.
+// Where the prompt, the order line and crack's candidates go: standard output, or standard
+// error once set_console_for is told that standard output carries the text.
+std::FILE* console();
+void set_console_for(const char* output_name);
+
+// Opens name for reading, "-" being standard input. nullptr and errno on failure.
+std::FILE* open_named_input(const char* name);
+
+// open_named_input; a directory counts as unreadable. Reports and returns nullptr on failure.
 std::FILE* open_input(const char* program, const char* name);
 
-// Prompts for the key word, reads it, builds the column order and prints it. Returns the key
-// length, or 0 after reporting a failure or an empty key (a block of no letters would never
-// move through the text).
-int ask_key(const char* program, std::array<std::int32_t, max_key_length>& order);
+// Closes a stream from open_named_input; standard input stays open.
+void close_input(std::FILE* in);
 
-// Opens out_name for writing and empties it, unless it is the very file `in` reads: that is
-// refused before anything is touched. Reports and returns nullptr on failure.
+// Looks for a byte-order mark: UTF-16 text is reported and refused with true.
+bool refuse_utf16(const char* program, const char* name, letter_reader& reader);
+
+// The key from key_argument (-k), or else prompted for and read from standard input; builds
+// the column order and prints it. Returns the key length, or 0 after reporting a failure or an
+// empty key (a block of no letters would never move through the text).
+int get_key(const char* program, const char* key_argument,
+            std::array<std::int32_t, max_key_length>& order);
+
+// Opens out_name ("-": standard output) for writing and empties it, unless it is the very
+// file `in` reads: that is refused before anything is touched. Reports and returns nullptr on
+// failure.
 std::FILE* open_output_apart(const char* program, std::FILE* in, const char* in_name,
                              const char* out_name);
 
@@ -51,7 +90,7 @@ int flush_standard_output();
 // and status 1, and removes a new file it has not put in place.
 int run_guarded(const char* program, int (*run)(int, char**), int argc, char** argv);
 
-// Closes in and out and flushes standard output. A failure the run has not reported yet is
-// reported, and turns a status of 0 into 1. Returns the status.
+// Closes in and out, standard streams excepted, and flushes standard output. A failure the run has
+// not reported yet is reported, and turns a status of 0 into 1. Returns the status.
 int finish_run(const char* program, std::FILE* in, std::FILE* out, const char* out_name,
                int status);

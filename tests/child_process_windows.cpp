@@ -41,7 +41,11 @@ int run_child(const child_setup& setup) {
     for (HANDLE h : {start.hStdInput, start.hStdOutput, start.hStdError})
         if (h == INVALID_HANDLE_VALUE)
             std::fprintf(stderr, "run_child: a standard stream: error %lu\n", GetLastError());
-    std::wstring wide(command.begin(), command.end());
+    // The arguments are UTF-8, and the child reads its command line as UTF-16.
+    std::wstring wide(command.size() + 1, L'\0');
+    wide.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_UTF8, 0, command.data(), static_cast<int>(command.size()),
+                            wide.data(), static_cast<int>(wide.size()))));
     PROCESS_INFORMATION child{};
     // A start that fails is the harness's fault, not the tool's: say why, and try again.
     BOOL started = FALSE;
