@@ -97,6 +97,7 @@ void guard_standard_streams() {
     // Bytes in and out as they are: no CR added to a line break, none taken from the key.
     _setmode(0, _O_BINARY);
     _setmode(1, _O_BINARY);
+    _setmode(2, _O_BINARY);
 }
 
 bool same_file(std::FILE* file, const char* name) {
