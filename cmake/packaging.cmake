@@ -25,7 +25,7 @@ if(WIN32)
         VERBATIM)
       list(APPEND pages ${doc_dir}/${tool}.html)
     endforeach()
-    add_custom_target(manual_pages ALL DEPENDS ${pages})
+    add_custom_target(docs ALL DEPENDS ${pages})
     install(FILES ${pages} DESTINATION .)
   else()
     message(WARNING "mandoc not found: the Windows package will lack the manual pages")
@@ -44,10 +44,14 @@ else()
       VERBATIM)
     list(APPEND gzipped ${doc_dir}/${name}.gz)
   endforeach()
-  add_custom_target(manual_pages ALL DEPENDS ${gzipped})
+  add_custom_target(docs ALL DEPENDS ${gzipped})
   list(POP_BACK gzipped changelog)
   install(FILES ${gzipped} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${changelog} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  file(STRINGS cmake/changelog top LIMIT_COUNT 1)
+  if(NOT top MATCHES "^${PROJECT_NAME} \\(${PROJECT_VERSION}\\)")
+    message(WARNING "cmake/changelog has no entry for ${PROJECT_VERSION} at its top")
+  endif()
 
   # Debian's machine-readable copyright file, its licence text taken from LICENSE.
   file(READ LICENSE license)
@@ -63,7 +67,6 @@ else()
 endif()
 
 set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
-set(CPACK_PACKAGE_VENDOR "The decipher authors")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "keyed columnar transposition of Windows-1251 Cyrillic text")
 set(CPACK_PACKAGE_DESCRIPTION
@@ -71,12 +74,11 @@ set(CPACK_PACKAGE_DESCRIPTION
 Windows-1251 files in the current directory: decipher undoes it with a key
 word, encipher makes it, and crack finds the key from the ciphertext alone
 with a model of Russian letter 4-grams.")
-set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(DECIPHER_MAINTAINER "decipher maintainers <maintainers@users.noreply.c-seed-93760e74.example>"
-    CACHE STRING "The Debian package's maintainer")
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${DECIPHER_MAINTAINER}")
+# The same as in cmake/changelog.
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER
+    "decipher maintainers <maintainers@users.noreply.c-seed-93760e74.example>")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
