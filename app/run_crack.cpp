@@ -43,12 +43,7 @@ void print_candidates(const std::vector<key_candidate>& found, const std::uint8_
     flush_standard_output();
 }
 
-int crack_run(int argc, char** argv) {
-    guard_standard_streams();
-    const run_request request = parse_command_line(tool, argc, argv);
-    if (request.status >= 0)
-        return request.status;
-    set_console_for(request.output_name);
+int crack_run(const run_request& request) {
     const char* input_name = request.input_name;
     const char* output_name = request.output_name;
 
@@ -90,5 +85,5 @@ int crack_run(int argc, char** argv) {
 } // namespace
 
 int run_crack(int argc, char** argv) {
-    return run_guarded(program, crack_run, argc, argv);
+    return run_guarded(tool, crack_run, argc, argv);
 }

@@ -45,12 +45,7 @@ int fail_to_open_input(const run_request& request) {
     return finish_run(tool.program, nullptr, out, request.output_name, 1);
 }
 
-int decipher_run(int argc, char** argv) {
-    guard_standard_streams();
-    const run_request request = parse_command_line(tool, argc, argv);
-    if (request.status >= 0)
-        return request.status;
-    set_console_for(request.output_name);
+int decipher_run(const run_request& request) {
     const char* in_name = request.input_name;
     const char* out_name = request.output_name;
 
@@ -83,5 +78,5 @@ int decipher_run(int argc, char** argv) {
 } // namespace
 
 int run_decipher(int argc, char** argv) {
-    return run_guarded(tool.program, decipher_run, argc, argv);
+    return run_guarded(tool, decipher_run, argc, argv);
 }

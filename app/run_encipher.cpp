@@ -77,12 +77,7 @@ int finish_destination(std::FILE* in, destination& out, int status) {
     return finish_run(tool.program, in, nullptr, out.name, status);
 }
 
-int encipher_run(int argc, char** argv) {
-    guard_standard_streams();
-    const run_request request = parse_command_line(tool, argc, argv);
-    if (request.status >= 0)
-        return request.status;
-    set_console_for(request.output_name);
+int encipher_run(const run_request& request) {
     const char* in_name = request.input_name;
 
     std::FILE* in = open_input(tool.program, in_name);
@@ -124,5 +119,5 @@ int encipher_run(int argc, char** argv) {
 } // namespace
 
 int run_encipher(int argc, char** argv) {
-    return run_guarded(tool.program, encipher_run, argc, argv);
+    return run_guarded(tool, encipher_run, argc, argv);
 }

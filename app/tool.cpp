@@ -238,12 +238,18 @@ int flush_standard_output() {
     return standard_output_error;
 }
 
-int run_guarded(const char* program, int (*run)(int, char**), int argc, char** argv) {
+int run_guarded(const tool_interface& tool, int (*run)(const run_request&), int argc, char** argv) {
     try {
-        return run(argc, command_line_arguments(argc, argv));
+        guard_standard_streams();
+        const run_request request =
+            parse_command_line(tool, argc, command_line_arguments(argc, argv));
+        if (request.status >= 0)
+            return request.status;
+        set_console_for(request.output_name);
+        return run(request);
     } catch (const std::bad_alloc&) {
         discard_unfinished();
-        std::fprintf(stderr, "%s: %s\n", program, std::strerror(ENOMEM));
+        std::fprintf(stderr, "%s: %s\n", tool.program, std::strerror(ENOMEM));
         return 1;
     }
 }

@@ -86,9 +86,10 @@ int stream_status(const char* program, stream_fault fault, const char* in_name,
 // that reason, or 0 while it has taken everything.
 int flush_standard_output();
 
-// Runs a tool's whole run. An allocation failure ends it with "PROG: Cannot allocate memory"
-// and status 1, and removes a new file it has not put in place.
-int run_guarded(const char* program, int (*run)(int, char**), int argc, char** argv);
+// A tool's whole run: guards the standard streams, parses the command line and hands what it
+// asks for to run. An allocation failure ends the run with "PROG: Cannot allocate memory" and
+// status 1, and removes a new file it has not put in place.
+int run_guarded(const tool_interface& tool, int (*run)(const run_request&), int argc, char** argv);
 
 // Closes in and out, standard streams excepted, and flushes standard output. A failure the run has
 // not reported yet is reported, and turns a status of 0 into 1. Returns the status.
