@@ -27,7 +27,8 @@ struct key_candidate {
     std::int64_t cost = 0;   // of the letters analysed, in 1/cost_steps_per_bit bits
     std::size_t letters = 0; // analysed for this n
     double bits_per_letter = 0;
-    double rank = 0; // bits per letter with the key space's size weighed in: lower is better
+    double rank = 0; // bits per letter with the key space's size weighed in: lower is better; the
+                     // score crack lists
 };
 
 // How many of `size` letters are analysed for key length n: all of a complete text, whose last
@@ -57,7 +58,7 @@ bool close_call(const key_candidate& best, const key_candidate& runner_up);
 // Whether the best candidate reads as Russian. No key does when its rank reaches the limit, as
 // when the file is in another character set or not this cipher: on held-out text of 100 letters
 // or more Russian ranked at most 3.3, KOI8-R, UTF-8 and random letters at least 6.7, and the
-// limit leans to the latter, as Russian unlike the model's sources ranks higher. Under
+// limit leans to the latter, as Russian unlike the model's sources may rank higher. Under
 // judged_letters the two come within a bit of each other, and every text passes (bench/README.md).
 inline constexpr double russian_score_limit = 5.5;
 inline constexpr std::size_t judged_letters = 40;
