@@ -292,14 +292,29 @@ std::vector<key_candidate> find_keys(const std::uint8_t* letters, std::size_t si
     std::stable_sort(all.begin(), all.end(), [](const key_candidate& a, const key_candidate& b) {
         return a.rank < b.rank;
     });
-    if (all.size() > max_candidates)
-        all.resize(max_candidates);
-    return all;
+    // On a short text orders of several lengths can give one plaintext: the first, the shorter
+    // key, stands for it.
+    std::vector<key_candidate> found;
+    std::vector<std::vector<std::uint8_t>> seen;
+    for (const key_candidate& c : all) {
+        if (found.size() == max_candidates)
+            break;
+        auto plain = plaintext(letters, size, complete, c.order.data(), c.n);
+        if (std::find(seen.begin(), seen.end(), plain) != seen.end())
+            continue;
+        seen.push_back(std::move(plain));
+        found.push_back(c);
+    }
+    return found;
 }
 
 bool close_call(const key_candidate& best, const key_candidate& runner_up) {
     const double grams = static_cast<double>(std::max<std::size_t>(best.letters, 4) - 3);
     return (runner_up.rank - best.rank) * grams < close_margin_bits;
+}
+
+bool reads_as_russian(const key_candidate& best) {
+    return best.letters < judged_letters || best.rank < russian_score_limit;
 }
 
 int candidate_key_word(const key_candidate& candidate, char* key) {

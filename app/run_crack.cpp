@@ -30,15 +30,14 @@ constexpr const char* program = tool.program;
 constexpr std::size_t shown_letters = 40;
 
 void print_candidates(const std::vector<key_candidate>& found, const std::uint8_t* letters) {
-    std::fputs("key        length  bits/letter  plaintext begins\n", console());
+    std::fputs("key        length        score  plaintext begins\n", console());
     for (const key_candidate& c : found) {
         key_word key{};
         candidate_key_word(c, key.data());
         std::vector<std::uint8_t> plain(c.letters);
         decipher_letters(letters, c.letters, c.order.data(), c.n, plain.data());
         const std::string shown = console_text(plain.data(), std::min(plain.size(), shown_letters));
-        std::fprintf(console(), "%-9s  %6d  %11.3f  %s\n", key.data(), c.n, c.bits_per_letter,
-                     shown.c_str());
+        std::fprintf(console(), "%-9s  %6d  %11.3f  %s\n", key.data(), c.n, c.rank, shown.c_str());
     }
     flush_standard_output();
 }
@@ -71,7 +70,13 @@ int crack_run(const run_request& request) {
     if (out == nullptr)
         return finish_run(program, in, nullptr, output_name, 1);
     print_candidates(found, buffer.get());
-    if (found.size() > 1 && close_call(found[0], found[1]))
+    // A text that is not Russian has no runner-up worth naming.
+    if (!reads_as_russian(found[0]))
+        std::fprintf(stderr,
+                     "%s: no key gives Russian text; is %s enciphered this way, in Windows-1251 "
+                     "or UTF-8?\n",
+                     program, input_name);
+    else if (found.size() > 1 && close_call(found[0], found[1]))
         std::fprintf(stderr, "%s: the runner-up is close; the text may be too short to be sure\n",
                      program);
 

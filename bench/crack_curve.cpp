@@ -2,12 +2,14 @@
 // excerpt enciphered under a random order of a length from 2 to 9, sprinkled with non-letters
 // and read back through the letter stream, as crack reads Crypt.txt.
 //
-//   crack_curve TEXT [TRIALS [tune]]
+//   crack_curve TEXT [TRIALS [tune | verdict]]
 //
 // TEXT holds a document a line, Windows-1251 lowercase letters (analysis/make_model.py
 // --excerpts writes test.txt and tune.txt). TRIALS excerpts per length, default 400. With
 // "tune", the success rate for each weight of the key space's size instead, and the margins
 // between the best and the runner-up, for choosing the weight and the warning's threshold.
+// With "verdict", how the best candidate scores on excerpts and on text that is not Russian
+// read as Windows-1251, for choosing where crack says the text does not read as Russian.
 #include "analysis/key_search.hpp"
 #include "analysis/language_model.hpp"
 #include "cipher/transposition.hpp"
@@ -139,16 +141,65 @@ void timing(std::mt19937& rng, const std::vector<bytes>& docs) {
     }
 }
 
+// What crack makes of a text when it does not read as Russian, or when it does.
+enum class kind { russian, koi8r, utf8, random };
+constexpr const char* kind_names[] = {"Russian", "KOI8-R", "UTF-8", "random"};
+
+bytes text_of(std::mt19937& rng, const std::vector<bytes>& docs, std::size_t length, kind k) {
+    if (k == kind::random)
+        return random_letters(rng, length);
+    bytes text = excerpt(rng, docs, length);
+    if (k == kind::koi8r)
+        return koi8r(lowercase(text));
+    if (k == kind::utf8) // a letter's first byte, 0xD0 or 0xD1, is all that reads as a letter
+        for (auto& b : text)
+            b = (b | 0x20U) < 0xF0U ? 0xD0U : 0xD1U;
+    return text;
+}
+
+// The best candidate's score and bits per letter over TRIALS texts of each kind and length, each
+// enciphered under a random order of a length from 1 to 9: the least, the median and the most.
+void verdict_figures(std::mt19937& rng, const std::vector<bytes>& docs, int trials) {
+    for (const std::size_t length :
+         {20U, 30U, 40U, 60U, 100U, 150U, 200U, 400U, 1000U, 4000U, 10000U}) {
+        std::printf("%5zu letters", length);
+        for (std::size_t k = 0; k < std::size(kind_names); ++k) {
+            std::vector<double> scores;
+            std::vector<double> bits;
+            for (int i = 0; i < trials; ++i) {
+                const bytes text = text_of(rng, docs, length, static_cast<kind>(k));
+                bool complete = false;
+                const bytes letters = read_back(
+                    sprinkle(rng, encipher(text, random_order(rng, 1 + i % 9))), complete);
+                const key_candidate best = find_keys(letters.data(), letters.size(), complete)[0];
+                scores.push_back(best.rank);
+                bits.push_back(best.bits_per_letter);
+            }
+            std::sort(scores.begin(), scores.end());
+            std::sort(bits.begin(), bits.end());
+            const std::size_t mid = scores.size() / 2;
+            std::printf("  %s %.2f %.2f %.2f (bits %.2f %.2f %.2f)", kind_names[k], scores.front(),
+                        scores[mid], scores.back(), bits.front(), bits[mid], bits.back());
+        }
+        std::printf("\n");
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fputs("usage: crack_curve TEXT [TRIALS [tune]]\n", stderr);
+        std::fputs("usage: crack_curve TEXT [TRIALS [tune | verdict]]\n", stderr);
         return 2;
     }
     const auto docs = documents(argv[1]);
     const int trials = argc > 2 ? std::atoi(argv[2]) : 400;
     const bool tune = argc > 3 && std::strcmp(argv[3], "tune") == 0;
+    if (argc > 3 && std::strcmp(argv[3], "verdict") == 0) {
+        std::mt19937 rng(3);
+        verdict_figures(rng, docs, trials);
+        return 0;
+    }
     std::mt19937 rng(tune ? 2 : 1);
     const double weights[] = {0, 0.25, 0.5, 0.75, 1, 1.25, 1.5, 2, 3};
     for (const std::size_t length : {40U, 60U, 100U, 150U, 300U, 1000U}) {

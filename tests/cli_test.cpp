@@ -212,7 +212,9 @@ void run(const run_case& c) {
 }
 
 const std::string prompt = "Enter key word: ";
-const std::string crack_header = "key        length  bits/letter  plaintext begins\n";
+const std::string crack_header = "key        length        score  plaintext begins\n";
+
+bytes example_letters(); // the example's plaintext: see below
 
 // "ПРИВЕТ, МИР! ЗДРАВСТВУЙ." as Windows-1251 capitals, and the key "КЛЮЧ" gives order 0 1 3 2.
 const bytes plain =
@@ -233,6 +235,13 @@ TEST(Cli, Runs) {
     const bytes square = random_letters(rng, 81);
     const bytes big = random_letters(rng, 300000);
     const bytes big_plain = lowercase(random_letters(rng, 300001));
+    // Not Russian as crack reads it: random letters, and Russian in KOI8-R.
+    const bytes stray = random_letters(rng, 100);
+    const bytes example = example_letters();
+    const bytes koi8 = encipher(koi8r(example.substr(0, 100)), klyuch);
+    bytes big_russian;
+    while (big_russian.size() < big.size())
+        big_russian += example;
     const run_case cases[] = {
         // clang-format off
         {"normal run", place::file, cipher, "\xCA\xCB\xDE\xD7\n"_b, place::file, false, 0, prompt +
@@ -370,8 +379,9 @@ TEST(Cli, Runs) {
          "old"_b, "crack: Crypt.txt: Is a directory", "crack", {}, "old"_b},
         {"crack: output not creatable", place::file, cipher, ""_b, place::directory, false, 1, "",
          std::nullopt, "crack: Decrypt.txt: Is a directory", "crack", {}},
-        {"crack: full disk", place::file, big, ""_b, place::dev_full, false, 1, crack_header,
-         std::nullopt, "crack: Decrypt.txt: No space left on device", "crack", {}, {}, true},
+        {"crack: full disk", place::file, big_russian, ""_b, place::dev_full, false, 1,
+         crack_header, std::nullopt, "crack: Decrypt.txt: No space left on device", "crack", {}, {},
+         true},
         {"crack: output a hard link to the input", place::file, cipher, ""_b, place::hard_link,
          false, 1, "", cipher, "crack: Crypt.txt and Decrypt.txt are the same file", "crack", {}},
         {"crack --help", place::absent, {}, ""_b, place::file, false, 0, "Usage: crack", "old"_b,
@@ -381,6 +391,12 @@ TEST(Cli, Runs) {
         {"crack: no key to give", place::absent, {}, ""_b, place::file, false, 2, "", "old"_b,
          "crack: invalid option -- 'k'\nUsage: crack [CRYPT [DECRYPT]]\n"
          "       crack --help | --version", "crack", {"-k", "x"}, "old"_b},
+        // crack: text that does not read as Russian still gets its candidates, and a warning.
+        {"crack: random letters", place::file, sprinkle(rng, stray), ""_b, place::file, false, 0,
+         crack_header, std::nullopt, "crack: no key gives Russian text; is Crypt.txt enciphered "
+         "this way, in Windows-1251 or UTF-8?", "crack", {}, {}, true},
+        {"crack: KOI8-R", place::file, sprinkle(rng, koi8), ""_b, place::file, false, 0,
+         crack_header, std::nullopt, "crack: no key gives Russian text", "crack", {}, {}, true},
         // clang-format on
     };
     for (const auto& c : cases)

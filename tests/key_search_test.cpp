@@ -10,7 +10,8 @@
 namespace {
 
 // The search against every order deciphered outright: the same best costs, each over another
-// plaintext, for texts with and without full blocks and short blocks, whole or only begun.
+// plaintext, for texts with and without full blocks and short blocks, whole or only begun; and
+// over every length, each plaintext once and the verdict.
 TEST(KeySearch, MatchesEveryOrderWeighedOutright) {
     std::mt19937 rng(409113);
     for (const int n : {2, 5, 6})
@@ -40,6 +41,19 @@ TEST(KeySearch, MatchesEveryOrderWeighedOutright) {
                 }
                 EXPECT_EQ(found, expected)
                     << "n " << n << " length " << length << " complete " << complete;
+
+                // Over every length each plaintext once; random letters judged not Russian once
+                // there are enough of them.
+                const auto listed = find_keys(text.data(), length, complete);
+                std::vector<bytes> plains;
+                for (const auto& c : listed) {
+                    plains.emplace_back(c.letters, 0);
+                    decipher_letters(text.data(), c.letters, c.order.data(), c.n,
+                                     plains.back().data());
+                    EXPECT_EQ(std::count(plains.begin(), plains.end(), plains.back()), 1) << length;
+                }
+                EXPECT_EQ(reads_as_russian(listed[0]), listed[0].letters < judged_letters)
+                    << length;
             }
 }
 

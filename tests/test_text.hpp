@@ -204,3 +204,12 @@ inline bytes reference_letters(const bytes& text, std::size_t judged = io_chunk_
                  [](std::uint8_t b) { return b >= 0xC0; });
     return letters;
 }
+
+// Windows-1251 letters as KOI8-R bytes, case kept: what crack sees of a KOI8-R file.
+inline bytes koi8r(bytes text) {
+    static const bytes lower = "\xC1\xC2\xD7\xC7\xC4\xC5\xD6\xDA\xC9\xCA\xCB\xCC\xCD\xCE\xCF\xD0"
+                               "\xD2\xD3\xD4\xD5\xC6\xC8\xC3\xDE\xDB\xDD\xDF\xD9\xD8\xDC\xC0\xD1"_b;
+    for (auto& b : text)
+        b = static_cast<std::uint8_t>(lower[b & 0x1FU] | ((b & 0x20U) ^ 0x20U));
+    return text;
+}
