@@ -75,7 +75,7 @@ int crack_run(const run_request& request) {
         std::fprintf(stderr,
                      "%s: no key gives Russian text; is %s enciphered this way, in Windows-1251 "
                      "or UTF-8?\n",
-                     program, input_name);
+                     program, shown_input_name(input_name));
     else if (found.size() > 1 && close_call(found[0], found[1]))
         std::fprintf(stderr, "%s: the runner-up is close; the text may be too short to be sure\n",
                      program);
