@@ -2,13 +2,15 @@
 # Times the tool against the I/O floor (and, optionally, the literal yardstick) on a generated
 # ciphertext, interleaved, and prints medians, MB/s, ratios and peak memory.
 #
-#   bench/run.sh [BYTES] [RUNS] [literal] [crack] [encipher]
+#   bench/run.sh [BYTES] [RUNS] [literal] [crack] [encipher] [utf8]
 #
 # BYTES defaults to 256 MiB, RUNS to 7. Binaries come from build/release (configure it with
 # -DDECIPHER_BUILD_BENCH=ON). The work folder is $BENCH_DIR, default /tmp/decipher-bench.
 # With $BENCH_TEXT, a file of Windows-1251 text, the plaintext is its letters over and over
 # instead of random ones; crack needs that, to have a key to find. encipher makes a Crypt.txt
-# of its own from Plain.txt, in the subfolder enc/, which decipher must then undo.
+# of its own from Plain.txt, in the subfolder enc/, which decipher must then undo. utf8 runs
+# decipher on the same ciphertext in UTF-8, in the subfolder utf8/, and gives the ratio of its
+# time to that on the Windows-1251 file.
 set -euo pipefail
 size=${1:-268435456}
 runs=${2:-7}
@@ -45,6 +47,12 @@ literal() { echo "$key" | "$bin/bench/literal_decipher"; }
 crack() { "$bin/crack"; }
 encipher() { (cd enc && echo "$key" | "$bin/encipher"); }
 mkdir -p enc && ln -f Plain.txt enc/Plain.txt
+utf8() { (cd utf8 && echo "$key" | "$bin/decipher"); }
+if [[ " ${extra[*]} " == *" utf8 "* ]]; then
+  mkdir -p utf8
+  iconv -f WINDOWS-1251 -t UTF-8 Crypt.txt > utf8/Crypt.txt
+  iconv -f WINDOWS-1251 -t UTF-8 Plain.txt > utf8/Plain.txt
+fi
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 names=(floor tool "${extra[@]}")
@@ -58,6 +66,11 @@ cmp -s Plain.txt Decrypt.txt || { echo "bench: output differs after the runs" >&
 if [[ " ${extra[*]} " == *" encipher "* ]]; then
   (cd enc && echo "$key" | "$bin/decipher" > /dev/null && cmp -s Plain.txt Decrypt.txt) ||
     { echo "bench: encipher's Crypt.txt does not decipher to Plain.txt" >&2; exit 1; }
+fi
+if [[ " ${extra[*]} " == *" utf8 "* ]]; then
+  (cd utf8 && cmp -s Plain.txt Decrypt.txt) ||
+    { echo "bench: decipher on the UTF-8 Crypt.txt does not give the UTF-8 Plain.txt" >&2; exit 1; }
+  utf8_memory=$( { cd utf8 && /usr/bin/time -f %M "$bin/decipher" <<< "$key" > /dev/null; } 2>&1 | tail -n 1)
 fi
 if [[ " ${extra[*]} " == *" crack "* ]]; then
   crack > /dev/null
@@ -83,5 +96,9 @@ done
 [[ " ${extra[*]} " == *" encipher "* ]] && awk -v a="$(tr ' ' '\n' <<< "${times[encipher]}" | grep . | median)" \
   -v b="$(tr ' ' '\n' <<< "${times[tool]}" | grep . | median)" \
   'BEGIN { printf "encipher takes %.2f x the time of decipher\n", a / b }'
+[[ " ${extra[*]} " == *" utf8 "* ]] && awk -v a="$(tr ' ' '\n' <<< "${times[utf8]}" | grep . | median)" \
+  -v b="$(tr ' ' '\n' <<< "${times[tool]}" | grep . | median)" -v u="$(wc -c < utf8/Crypt.txt)" -v s="$size" \
+  'BEGIN { printf "decipher on UTF-8 (%.2f x the bytes) takes %.2f x its time on Windows-1251\n", u / s, a / b }'
 echo "decipher peak memory: $memory KiB"
+[ -z "${utf8_memory:-}" ] || echo "decipher peak memory on UTF-8: $utf8_memory KiB"
 [ -z "${crack_memory:-}" ] || echo "crack peak memory: $crack_memory KiB"

@@ -131,14 +131,17 @@ TEST(LetterStream, VectorPathsMatchScalar) {
     for (auto& b : noise)
         b = static_cast<std::uint8_t>(any(rng));
     const bytes text = sprinkle(rng, random_letters(rng, 4000));
-    // UTF-8 as dense as it comes, and the bytes around its letters' edges in any order.
+    // Letters alone (deciphered text), UTF-8 as dense as it comes, and the bytes around its
+    // letters' edges in any order.
+    const bytes letters = random_letters(rng, 4200);
     const bytes utf8 = utf8_of(random_letters(rng, 2500));
     static const bytes edges = "\xD0\xD1\x7F\x80\x8F\x90\xBF\xC0 "_b;
     bytes near(5000, 0);
     for (auto& b : near)
         b = edges[static_cast<std::size_t>(any(rng)) % edges.size()];
     for_each_simd_level([&](simd_level level) {
-        for (const bytes* source : {&std::as_const(noise), &text, &utf8, &std::as_const(near)})
+        for (const bytes* source :
+             {&std::as_const(noise), &text, &letters, &utf8, &std::as_const(near)})
             for (const std::size_t size : {0U, 1U, 15U, 16U, 17U, 31U, 32U, 33U, 64U, 4097U})
                 for (const std::size_t shift : {0U, 1U, 7U}) {
                     bytes fast = source->substr(shift, size);
