@@ -154,51 +154,46 @@ constexpr char byte_value(unsigned b) {
     return static_cast<char>(static_cast<signed char>(b));
 }
 
-// The Windows-1251 letter each byte of v ends when p holds the byte before it, and zero where
-// it ends none: D0 90..BF gives +0x30, D1 80..8F +0x70.
-__attribute__((target("ssse3"))) __m128i utf8_letters_or_zero(__m128i p, __m128i v) {
-    const __m128i after_d0 = _mm_cmpeq_epi8(p, _mm_set1_epi8(byte_value(0xD0)));
-    const __m128i after_d1 = _mm_cmpeq_epi8(p, _mm_set1_epi8(byte_value(0xD1)));
-    // As signed bytes, 80..BF lie below -64 and 80..8F below -112.
-    const __m128i continuation = _mm_cmpgt_epi8(_mm_set1_epi8(-64), v);
-    const __m128i low = _mm_cmpgt_epi8(_mm_set1_epi8(-112), v);
-    const __m128i letter = _mm_or_si128(
-        _mm_and_si128(after_d1, low), _mm_andnot_si128(low, _mm_and_si128(after_d0, continuation)));
-    const __m128i value = _mm_add_epi8(
-        v, _mm_sub_epi8(_mm_set1_epi8(0x70), _mm_and_si128(after_d0, _mm_set1_epi8(0x40))));
-    return _mm_and_si128(letter, value);
+// What each byte of v ends when p holds the byte before it: a continuation byte after D0 or D1
+// gains 0x30 or 0x70, which makes D0 90..BF and D1 80..8F the letters 0xC0..0xFF and the other
+// continuations something under 0xC0; any other byte is zero. Of two neighbours at most one is
+// a letter (a letter's byte follows a lead byte, which is no letter's).
+__attribute__((target("ssse3"))) __m128i utf8_candidates(__m128i p, __m128i v) {
+    // 0 after D0, 1 after D1, 2 after anything else; a lookup by it gives what to add.
+    const __m128i lead =
+        _mm_min_epu8(_mm_xor_si128(p, _mm_set1_epi8(byte_value(0xD0))), _mm_set1_epi8(2));
+    const __m128i add =
+        _mm_shuffle_epi8(_mm_setr_epi8(0x30, 0x70, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0), lead);
+    const __m128i continuation = _mm_cmpgt_epi8(_mm_set1_epi8(-64), v); // 80..BF, signed
+    return _mm_and_si128(continuation, _mm_add_epi8(v, add));
 }
 
-__attribute__((target("avx2"))) __m256i utf8_letters_or_zero(__m256i p, __m256i v) {
-    const __m256i after_d0 = _mm256_cmpeq_epi8(p, _mm256_set1_epi8(byte_value(0xD0)));
-    const __m256i after_d1 = _mm256_cmpeq_epi8(p, _mm256_set1_epi8(byte_value(0xD1)));
+__attribute__((target("avx2"))) __m256i utf8_candidates(__m256i p, __m256i v) {
+    const __m256i lead = _mm256_min_epu8(_mm256_xor_si256(p, _mm256_set1_epi8(byte_value(0xD0))),
+                                         _mm256_set1_epi8(2));
+    const __m256i add =
+        _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(_mm_setr_epi8(0x30, 0x70, 0, 0, 0, 0, 0, 0,
+                                                                      0, 0, 0, 0, 0, 0, 0, 0)),
+                            lead);
     const __m256i continuation = _mm256_cmpgt_epi8(_mm256_set1_epi8(-64), v);
-    const __m256i low = _mm256_cmpgt_epi8(_mm256_set1_epi8(-112), v);
-    const __m256i letter =
-        _mm256_or_si256(_mm256_and_si256(after_d1, low),
-                        _mm256_andnot_si256(low, _mm256_and_si256(after_d0, continuation)));
-    const __m256i value =
-        _mm256_add_epi8(v, _mm256_sub_epi8(_mm256_set1_epi8(0x70),
-                                           _mm256_and_si256(after_d0, _mm256_set1_epi8(0x40))));
-    return _mm256_and_si256(letter, value);
+    return _mm256_and_si256(continuation, _mm256_add_epi8(v, add));
 }
 
-// A letter's byte follows a lead byte, which is no letter's, so of each two bytes at most one is
-// a letter: OR-ing them halves what is left to compact. Gives each 16-bit word's byte in its
-// low half.
+// Each 16-bit word's larger byte, in its low half: a letter where the pair holds one, as no
+// other candidate reaches 0xC0. That halves what is left to compact.
 __attribute__((target("ssse3"))) __m128i merge_pairs(__m128i x) {
-    return _mm_or_si128(_mm_and_si128(x, _mm_set1_epi16(0xFF)), _mm_srli_epi16(x, 8));
+    return _mm_and_si128(_mm_max_epu8(x, _mm_srli_epi16(x, 8)), _mm_set1_epi16(0xFF));
 }
 
 __attribute__((target("avx2"))) __m256i merge_pairs(__m256i x) {
-    return _mm256_or_si256(_mm256_and_si256(x, _mm256_set1_epi16(0xFF)), _mm256_srli_epi16(x, 8));
+    return _mm256_and_si256(_mm256_max_epu8(x, _mm256_srli_epi16(x, 8)), _mm256_set1_epi16(0xFF));
 }
 
 // 32 (64) bytes at a time, each lined up with the byte before it by shifting in the vector
-// before, which stays in a register; the pairs merged, then compacted as keep_letters does. A
-// step yields at most a quarter of its width in letters and stores no further than that past
-// kept, so it runs only while that much room is left, and the scalar tail stops at the room
-// exactly.
+// before, which stays in a register; the pairs merged, then the letters compacted as
+// keep_letters does. A step yields at most a quarter of its width in letters and stores no
+// further than that past kept, so it runs only while that much room is left, and the scalar
+// tail stops at the room exactly.
 __attribute__((target("ssse3,popcnt"))) utf8_progress
 take_utf8_letters_ssse3(const std::uint8_t* bytes, std::size_t size, std::uint8_t previous,
                         std::uint8_t* letters, std::size_t room) {
@@ -208,8 +203,8 @@ take_utf8_letters_ssse3(const std::uint8_t* bytes, std::size_t size, std::uint8_
     for (; i + 32 <= size && room - kept >= 16; i += 32) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 16));
-        const __m128i from_a = utf8_letters_or_zero(_mm_alignr_epi8(a, before, 15), a);
-        const __m128i from_b = utf8_letters_or_zero(_mm_alignr_epi8(b, a, 15), b);
+        const __m128i from_a = utf8_candidates(_mm_alignr_epi8(a, before, 15), a);
+        const __m128i from_b = utf8_candidates(_mm_alignr_epi8(b, a, 15), b);
         before = b;
         const __m128i merged = _mm_packus_epi16(merge_pairs(from_a), merge_pairs(from_b));
         const unsigned mask = letter_mask(merged);
@@ -237,8 +232,8 @@ take_utf8_letters_avx2(const std::uint8_t* bytes, std::size_t size, std::uint8_t
     for (; i + 64 <= size && room - kept >= 32; i += 64) {
         const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i));
         const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i + 32));
-        const __m256i from_a = utf8_letters_or_zero(shifted(a, before), a);
-        const __m256i from_b = utf8_letters_or_zero(shifted(b, a), b);
+        const __m256i from_a = utf8_candidates(shifted(a, before), a);
+        const __m256i from_b = utf8_candidates(shifted(b, a), b);
         before = b;
         // The pack works within lanes; the 64-bit swap puts the quarters back in order.
         const __m256i merged = _mm256_permute4x64_epi64(
