@@ -553,6 +553,7 @@ bool write_text(std::FILE* out, const std::uint8_t* text, std::size_t size, text
                 std::uint8_t* scratch, std::size_t scratch_size) {
     if (encoding != text_encoding::utf8)
         return std::fwrite(text, 1, size, out) == size;
+    assert(scratch_size >= 2);
     for (std::size_t done = 0; done < size;) {
         const std::size_t piece = std::min(size - done, scratch_size / 2);
         const std::size_t bytes = encode_utf8(text + done, piece, scratch);
