@@ -84,7 +84,7 @@ TEST(LetterStream, BlocksAtEveryBufferBoundary) {
 // Each text begins with what decides it; the Windows-1251 ones hold Russian words after that.
 TEST(LetterStream, EncodingIsDecidedOnce) {
     const bytes words = "\xEF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0"_b; // привет, мир
-    const bytes ascii(300 * 1024, 'a');
+    const bytes ascii(std::size_t{300} * 1024, 'a');
     const bytes letters = "\xEF\xF0\xE8\xE2\xE5\xF2\xEC\xE8\xF0"_b;
     const bytes mark = "\xEF\xBB\xBF"_b;
     struct row {
