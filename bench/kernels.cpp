@@ -8,6 +8,7 @@
 #include <benchmark/benchmark.h>
 
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -49,6 +50,33 @@ void keep(benchmark::State& state) {
     count_bytes(state, text.size());
 }
 
+// The letters of that text in UTF-8 (about 1.85 times the bytes), into a buffer of their own.
+void utf8_letters(benchmark::State& state) {
+    if (!use_level(state))
+        return;
+    const auto text = mixed_text(io_chunk_size);
+    std::vector<std::uint8_t> utf8(2 * text.size());
+    utf8.resize(encode_utf8_scalar(text.data(), text.size(), utf8.data()));
+    std::vector<std::uint8_t> letters(text.size());
+    for (auto _ : state) // NOLINT(clang-analyzer-deadcode.DeadStores)
+        benchmark::DoNotOptimize(
+            take_utf8_letters(utf8.data(), utf8.size(), 0, letters.data(), letters.size()));
+    count_bytes(state, utf8.size());
+}
+
+// Deciphered letters, all lowercase, written out as UTF-8: bytes per second of letters.
+void encode(benchmark::State& state) {
+    if (!use_level(state))
+        return;
+    auto letters = mixed_text(io_chunk_size);
+    for (auto& b : letters)
+        b = static_cast<std::uint8_t>(b | 0xE0U);
+    std::vector<std::uint8_t> out(2 * letters.size());
+    for (auto _ : state) // NOLINT(clang-analyzer-deadcode.DeadStores)
+        benchmark::DoNotOptimize(encode_utf8(letters.data(), letters.size(), out.data()));
+    count_bytes(state, letters.size());
+}
+
 void full_blocks(benchmark::State& state) {
     if (!use_level(state))
         return;
@@ -66,11 +94,17 @@ void full_blocks(benchmark::State& state) {
     count_bytes(state, letters.size());
 }
 
-// The whole block loop, reading a 64 MiB file from the page cache and writing /dev/null.
+// The whole block loop, reading a 64 MiB file (in UTF-8 with a second argument of 1) from the
+// page cache and writing /dev/null.
 void block_loop(benchmark::State& state) {
     limit_simd(simd_level::avx2);
     const auto buffer_size = static_cast<std::size_t>(state.range(0));
-    const auto text = mixed_text(64 << 20);
+    auto text = mixed_text(64 << 20);
+    if (state.range(1) != 0) {
+        std::vector<std::uint8_t> utf8(2 * text.size());
+        utf8.resize(encode_utf8(text.data(), text.size(), utf8.data()));
+        text = std::move(utf8);
+    }
     std::FILE* in = std::tmpfile();
     std::fwrite(text.data(), 1, text.size(), in);
     std::FILE* out = std::fopen("/dev/null", "w");
@@ -78,7 +112,8 @@ void block_loop(benchmark::State& state) {
     auto buffer = make_io_buffer(buffer_size);
     for (auto _ : state) { // NOLINT(clang-analyzer-deadcode.DeadStores)
         std::rewind(in);
-        if (decipher_stream(in, out, order, 9, buffer.get(), buffer_size) != stream_fault::none)
+        letter_reader reader = make_letter_reader(in);
+        if (decipher_stream(reader, out, order, 9, buffer.get(), buffer_size) != stream_fault::none)
             state.SkipWithError("block loop failed");
     }
     count_bytes(state, text.size());
@@ -92,8 +127,11 @@ constexpr int avx2 = static_cast<int>(simd_level::avx2);
 } // namespace
 
 BENCHMARK(keep)->DenseRange(scalar, avx2);
+BENCHMARK(utf8_letters)->DenseRange(scalar, avx2);
+BENCHMARK(encode)->DenseRange(scalar, avx2);
 BENCHMARK(full_blocks)
     ->ArgsProduct({benchmark::CreateDenseRange(scalar, avx2, 1), {3, 4, 5, 7, 9}});
-BENCHMARK(block_loop)->RangeMultiplier(4)->Range(16 << 10, 4 << 20);
+BENCHMARK(block_loop)->ArgsProduct({benchmark::CreateRange(16 << 10, 4 << 20, 4), {0}});
+BENCHMARK(block_loop)->Args({io_chunk_size, 1});
 
 BENCHMARK_MAIN();

@@ -2,7 +2,7 @@
 # Times the tool against the I/O floor (and, optionally, the literal yardstick) on a generated
 # ciphertext, interleaved, and prints medians, MB/s, ratios and peak memory.
 #
-#   bench/run.sh [BYTES] [RUNS] [literal] [crack] [encipher] [unsynced]
+#   bench/run.sh [BYTES] [RUNS] [literal] [crack] [encipher] [unsynced] [utf8]
 #
 # BYTES defaults to 256 MiB, RUNS to 7. Binaries come from build/release (configure it with
 # -DDECIPHER_BUILD_BENCH=ON). The work folder is $BENCH_DIR, default /tmp/decipher-bench.
@@ -10,7 +10,9 @@
 # instead of random ones; crack needs that, to have a key to find. encipher makes a Crypt.txt
 # of its own from Plain.txt, in the subfolder enc/, which decipher must then undo. unsynced
 # is encipher with its fsync calls made no-ops by eatmydata (Debian package eatmydata), to
-# show what putting the new Crypt.txt on the disk costs.
+# show what putting the new Crypt.txt on the disk costs. utf8 runs decipher on the same
+# ciphertext in UTF-8, in the subfolder utf8/, and gives the ratio of its time to that on the
+# Windows-1251 file.
 set -euo pipefail
 size=${1:-268435456}
 runs=${2:-7}
@@ -48,9 +50,27 @@ crack() { "$bin/crack"; }
 encipher() { (cd enc && echo "$key" | "$bin/encipher"); }
 unsynced() { (cd enc && echo "$key" | eatmydata "$bin/encipher"); }
 mkdir -p enc && ln -f Plain.txt enc/Plain.txt
+utf8() { (cd utf8 && echo "$key" | "$bin/decipher"); }
+floor8() {
+  (cd utf8 && cat Crypt.txt > /dev/null &&
+    dd if=Crypt.txt of=Decrypt.txt bs=1M count=$((2 * letters)) iflag=count_bytes status=none)
+}
+if [[ " ${extra[*]} " == *" utf8 "* ]]; then
+  mkdir -p utf8
+  # Written in 1 MiB pieces, as make_crypt writes: a file written in small ones is cached in
+  # small folios, and reading it back takes the kernel twice as long.
+  iconv -f WINDOWS-1251 -t UTF-8 Crypt.txt | dd of=utf8/Crypt.txt bs=1M iflag=fullblock status=none
+  iconv -f WINDOWS-1251 -t UTF-8 Plain.txt > utf8/Plain.txt
+fi
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-names=(floor tool "${extra[@]}")
+# The UTF-8 run has a floor of its own, the same copy of its own bytes, timed before it (each
+# leaves its Decrypt.txt, and the tool's is checked after the runs).
+names=(floor tool)
+for name in "${extra[@]}"; do
+  [ "$name" != utf8 ] || names+=(floor8)
+  names+=("$name")
+done
 declare -A times
 for ((r = 0; r < runs; r++)); do
   for name in "${names[@]}"; do
@@ -61,6 +81,11 @@ cmp -s Plain.txt Decrypt.txt || { echo "bench: output differs after the runs" >&
 if [[ " ${extra[*]} " == *" encipher "* ]]; then
   (cd enc && echo "$key" | "$bin/decipher" > /dev/null && cmp -s Plain.txt Decrypt.txt) ||
     { echo "bench: encipher's Crypt.txt does not decipher to Plain.txt" >&2; exit 1; }
+fi
+if [[ " ${extra[*]} " == *" utf8 "* ]]; then
+  (cd utf8 && cmp -s Plain.txt Decrypt.txt) ||
+    { echo "bench: decipher on the UTF-8 Crypt.txt does not give the UTF-8 Plain.txt" >&2; exit 1; }
+  utf8_memory=$( { cd utf8 && /usr/bin/time -f %M "$bin/decipher" <<< "$key" > /dev/null; } 2>&1 | tail -n 1)
 fi
 if [[ " ${extra[*]} " == *" crack "* ]]; then
   crack > /dev/null
@@ -89,5 +114,10 @@ done
 [[ " ${extra[*]} " == *" unsynced "* ]] && awk -v a="$(tr ' ' '\n' <<< "${times[encipher]}" | grep . | median)" \
   -v b="$(tr ' ' '\n' <<< "${times[unsynced]}" | grep . | median)" \
   'BEGIN { printf "encipher with fsync takes %.2f x its time without\n", a / b }'
+[[ " ${extra[*]} " == *" utf8 "* ]] && awk -v a="$(tr ' ' '\n' <<< "${times[utf8]}" | grep . | median)" \
+  -v b="$(tr ' ' '\n' <<< "${times[tool]}" | grep . | median)" -v u="$(wc -c < utf8/Crypt.txt)" -v s="$size" \
+  -v f="$(tr ' ' '\n' <<< "${times[floor8]}" | grep . | median)" -v g="$floor_s" \
+  'BEGIN { printf "decipher on UTF-8 (%.2f x the bytes) takes %.2f x its time on Windows-1251 (floor %.2f x)\n", u / s, a / b, f / g }'
 echo "decipher peak memory: $memory KiB"
+[ -z "${utf8_memory:-}" ] || echo "decipher peak memory on UTF-8: $utf8_memory KiB"
 [ -z "${crack_memory:-}" ] || echo "crack peak memory: $crack_memory KiB"

@@ -154,55 +154,72 @@ constexpr char byte_value(unsigned b) {
     return static_cast<char>(static_cast<signed char>(b));
 }
 
-// The letter each byte of v ends when p holds the byte before it, as a Windows-1251 letter, and
-// in mask the bytes that do end one: D0 90..BF (+0x30) and D1 80..8F (+0x70).
-__attribute__((target("ssse3"))) __m128i utf8_letter_values(__m128i p, __m128i v, unsigned& mask) {
-    const __m128i after_d0 = _mm_cmpeq_epi8(p, _mm_set1_epi8(byte_value(0xD0)));
-    const __m128i after_d1 = _mm_cmpeq_epi8(p, _mm_set1_epi8(byte_value(0xD1)));
-    // As signed bytes, 80..BF lie below -64 and 80..8F below -112.
-    const __m128i continuation = _mm_cmpgt_epi8(_mm_set1_epi8(-64), v);
-    const __m128i low = _mm_cmpgt_epi8(_mm_set1_epi8(-112), v);
-    const __m128i letter = _mm_or_si128(
-        _mm_and_si128(after_d1, low), _mm_andnot_si128(low, _mm_and_si128(after_d0, continuation)));
-    mask = static_cast<unsigned>(_mm_movemask_epi8(letter));
-    return _mm_add_epi8(
-        v, _mm_sub_epi8(_mm_set1_epi8(0x70), _mm_and_si128(after_d0, _mm_set1_epi8(0x40))));
+// What each byte of v ends when p holds the byte before it: a continuation byte after D0 or D1
+// gains 0x30 or 0x70, which makes D0 90..BF and D1 80..8F the letters 0xC0..0xFF and the other
+// continuations something under 0xC0; any other byte is zero. Of two neighbours at most one is
+// a letter (a letter's byte follows a lead byte, which is no letter's).
+__attribute__((target("ssse3"))) __m128i utf8_candidates(__m128i p, __m128i v) {
+    // 0 after D0, 1 after D1, 2 after anything else; a lookup by it gives what to add.
+    const __m128i lead =
+        _mm_min_epu8(_mm_xor_si128(p, _mm_set1_epi8(byte_value(0xD0))), _mm_set1_epi8(2));
+    const __m128i add =
+        _mm_shuffle_epi8(_mm_setr_epi8(0x30, 0x70, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0), lead);
+    const __m128i continuation = _mm_cmpgt_epi8(_mm_set1_epi8(-64), v); // 80..BF, signed
+    return _mm_and_si128(continuation, _mm_add_epi8(v, add));
 }
 
-__attribute__((target("avx2"))) __m256i utf8_letter_values(__m256i p, __m256i v, unsigned& mask) {
-    const __m256i after_d0 = _mm256_cmpeq_epi8(p, _mm256_set1_epi8(byte_value(0xD0)));
-    const __m256i after_d1 = _mm256_cmpeq_epi8(p, _mm256_set1_epi8(byte_value(0xD1)));
+__attribute__((target("avx2"))) __m256i utf8_candidates(__m256i p, __m256i v) {
+    const __m256i lead = _mm256_min_epu8(_mm256_xor_si256(p, _mm256_set1_epi8(byte_value(0xD0))),
+                                         _mm256_set1_epi8(2));
+    const __m256i add =
+        _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(_mm_setr_epi8(0x30, 0x70, 0, 0, 0, 0, 0, 0,
+                                                                      0, 0, 0, 0, 0, 0, 0, 0)),
+                            lead);
     const __m256i continuation = _mm256_cmpgt_epi8(_mm256_set1_epi8(-64), v);
-    const __m256i low = _mm256_cmpgt_epi8(_mm256_set1_epi8(-112), v);
-    const __m256i letter =
-        _mm256_or_si256(_mm256_and_si256(after_d1, low),
-                        _mm256_andnot_si256(low, _mm256_and_si256(after_d0, continuation)));
-    mask = static_cast<unsigned>(_mm256_movemask_epi8(letter));
-    return _mm256_add_epi8(v, _mm256_sub_epi8(_mm256_set1_epi8(0x70),
-                                              _mm256_and_si256(after_d0, _mm256_set1_epi8(0x40))));
+    return _mm256_and_si256(continuation, _mm256_add_epi8(v, add));
 }
 
-// 16 (32) bytes at a time, each lined up with the byte before it by shifting in the last
-// vector, which stays in a register; the compaction is keep_letters'. A step yields at most
-// half its width in letters and stores no further than its width past kept, so it runs only
-// while that much room is left, and the scalar tail stops at the room exactly.
+// Each 16-bit word's larger byte, in its low half: a letter where the pair holds one, as no
+// other candidate reaches 0xC0. That halves what is left to compact.
+__attribute__((target("ssse3"))) __m128i merge_pairs(__m128i x) {
+    return _mm_and_si128(_mm_max_epu8(x, _mm_srli_epi16(x, 8)), _mm_set1_epi16(0xFF));
+}
+
+__attribute__((target("avx2"))) __m256i merge_pairs(__m256i x) {
+    return _mm256_and_si256(_mm256_max_epu8(x, _mm256_srli_epi16(x, 8)), _mm256_set1_epi16(0xFF));
+}
+
+// 32 (64) bytes at a time, each lined up with the byte before it by shifting in the vector
+// before, which stays in a register; the pairs merged, then the letters compacted as
+// keep_letters does. A step yields at most a quarter of its width in letters and stores no
+// further than that past kept, so it runs only while that much room is left, and the scalar
+// tail stops at the room exactly.
 __attribute__((target("ssse3,popcnt"))) utf8_progress
 take_utf8_letters_ssse3(const std::uint8_t* bytes, std::size_t size, std::uint8_t previous,
                         std::uint8_t* letters, std::size_t room) {
     std::size_t kept = 0;
     std::size_t i = 0;
     __m128i before = _mm_slli_si128(_mm_cvtsi32_si128(previous), 15);
-    for (; i + 16 <= size && room - kept >= 16; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
-        unsigned mask = 0;
-        const __m128i values = utf8_letter_values(_mm_alignr_epi8(v, before, 15), v, mask);
-        before = v;
-        store_letters(letters + kept, values, 0, mask & 0xFFU);
-        store_letters(letters + kept + ones(mask & 0xFFU), values, 1, mask >> 8);
+    for (; i + 32 <= size && room - kept >= 16; i += 32) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 16));
+        const __m128i from_a = utf8_candidates(_mm_alignr_epi8(a, before, 15), a);
+        const __m128i from_b = utf8_candidates(_mm_alignr_epi8(b, a, 15), b);
+        before = b;
+        const __m128i merged = _mm_packus_epi16(merge_pairs(from_a), merge_pairs(from_b));
+        const unsigned mask = letter_mask(merged);
+        store_letters(letters + kept, merged, 0, mask & 0xFFU);
+        store_letters(letters + kept + ones(mask & 0xFFU), merged, 1, mask >> 8);
         kept += ones(mask);
     }
     return take_utf8_letters_from(bytes, i, size, i > 0 ? bytes[i - 1] : previous, letters, kept,
                                   room);
+}
+
+// v with each byte lined up with the byte before it: each lane shifted by one byte, the low lane
+// taking the last byte of last, the vector before.
+__attribute__((target("avx2"))) __m256i shifted(__m256i v, __m256i last) {
+    return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(last, v, 0x21), 15);
 }
 
 __attribute__((target("avx2,popcnt"))) utf8_progress
@@ -212,15 +229,18 @@ take_utf8_letters_avx2(const std::uint8_t* bytes, std::size_t size, std::uint8_t
     std::size_t i = 0;
     __m256i before = _mm256_inserti128_si256(_mm256_setzero_si256(),
                                              _mm_slli_si128(_mm_cvtsi32_si128(previous), 15), 1);
-    for (; i + 32 <= size && room - kept >= 32; i += 32) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i));
-        // Each lane shifted by one byte, the low lane taking the last byte of before's high one.
-        const __m256i p = _mm256_alignr_epi8(v, _mm256_permute2x128_si256(before, v, 0x21), 15);
-        before = v;
-        unsigned mask = 0;
-        const __m256i values = utf8_letter_values(p, v, mask);
-        const __m128i low = _mm256_castsi256_si128(values);
-        const __m128i high = _mm256_extracti128_si256(values, 1);
+    for (; i + 64 <= size && room - kept >= 32; i += 64) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i + 32));
+        const __m256i from_a = utf8_candidates(shifted(a, before), a);
+        const __m256i from_b = utf8_candidates(shifted(b, a), b);
+        before = b;
+        // The pack works within lanes; the 64-bit swap puts the quarters back in order.
+        const __m256i merged = _mm256_permute4x64_epi64(
+            _mm256_packus_epi16(merge_pairs(from_a), merge_pairs(from_b)), 0xD8);
+        const unsigned mask = letter_mask(merged);
+        const __m128i low = _mm256_castsi256_si128(merged);
+        const __m128i high = _mm256_extracti128_si256(merged, 1);
         store_letters(letters + kept, low, 0, mask & 0xFFU);
         store_letters(letters + kept + ones(mask & 0xFFU), low, 1, mask >> 8 & 0xFFU);
         store_letters(letters + kept + ones(mask & 0xFFFFU), high, 0, mask >> 16 & 0xFFU);
@@ -239,40 +259,68 @@ __attribute__((target("ssse3,popcnt"))) std::size_t store_kept(std::uint8_t* out
     return at + ones(keep);
 }
 
-// Every byte becomes a pair, a letter's two UTF-8 bytes or the byte and a spare; the pairs are
-// interleaved into two vectors and the spares squeezed out. A run of letters (all of
-// decipher's output) needs no squeezing.
+// Encodes 16 bytes of text at out; returns the bytes written. Every byte becomes a pair, a
+// letter's two UTF-8 bytes or the byte and a spare; the pairs are interleaved into two vectors
+// and the spares squeezed out. A run of letters needs no squeezing.
+__attribute__((target("ssse3,popcnt"))) std::size_t encode_16(const std::uint8_t* text,
+                                                              std::uint8_t* out) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+    const __m128i letter =
+        _mm_cmpgt_epi8(_mm_setzero_si128(), _mm_and_si128(v, _mm_add_epi8(v, v)));
+    const __m128i high = _mm_and_si128(letter, _mm_cmpgt_epi8(v, _mm_set1_epi8(-17))); // F0..FF
+    const __m128i lead = _mm_sub_epi8(_mm_set1_epi8(byte_value(0xD0)), high);          // D0 or D1
+    const __m128i first = _mm_or_si128(_mm_andnot_si128(letter, v), _mm_and_si128(letter, lead));
+    const __m128i second = _mm_sub_epi8(
+        v, _mm_add_epi8(_mm_set1_epi8(0x30), _mm_and_si128(high, _mm_set1_epi8(0x40))));
+    const __m128i low_pairs = _mm_unpacklo_epi8(first, second);
+    const __m128i high_pairs = _mm_unpackhi_epi8(first, second);
+    if (_mm_movemask_epi8(letter) == 0xFFFF) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), low_pairs);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), high_pairs);
+        return 32;
+    }
+    const __m128i all = _mm_set1_epi8(-1);
+    const auto keep_low = static_cast<unsigned>(_mm_movemask_epi8(_mm_unpacklo_epi8(all, letter)));
+    const auto keep_high = static_cast<unsigned>(_mm_movemask_epi8(_mm_unpackhi_epi8(all, letter)));
+    return store_kept(out, store_kept(out, 0, low_pairs, keep_low), high_pairs, keep_high);
+}
+
 __attribute__((target("ssse3,popcnt"))) std::size_t
 encode_utf8_ssse3(const std::uint8_t* text, std::size_t size, std::uint8_t* out) {
     std::size_t written = 0;
     std::size_t i = 0;
-    for (; i + 16 <= size; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-        const __m128i letter =
-            _mm_cmpgt_epi8(_mm_setzero_si128(), _mm_and_si128(v, _mm_add_epi8(v, v)));
-        const __m128i high = _mm_and_si128(letter, _mm_cmpgt_epi8(v, _mm_set1_epi8(-17))); // F0..FF
-        const __m128i lead = _mm_sub_epi8(_mm_set1_epi8(byte_value(0xD0)), high); // D0 or D1
-        const __m128i first =
-            _mm_or_si128(_mm_andnot_si128(letter, v), _mm_and_si128(letter, lead));
-        const __m128i second = _mm_sub_epi8(
-            v, _mm_add_epi8(_mm_set1_epi8(0x30), _mm_and_si128(high, _mm_set1_epi8(0x40))));
-        const __m128i low_pairs = _mm_unpacklo_epi8(first, second);
-        const __m128i high_pairs = _mm_unpackhi_epi8(first, second);
-        if (_mm_movemask_epi8(letter) == 0xFFFF) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + written), low_pairs);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + written + 16), high_pairs);
-            written += 32;
+    for (; i + 16 <= size; i += 16)
+        written += encode_16(text + i, out + written);
+    return written + encode_utf8_scalar(text + i, size - i, out + written); // the short tail
+}
+
+// 32 letters at a time (decipher's output is nothing else), mixed text 16 bytes at a time. The
+// unpacks work within lanes, so the lanes are swapped back in order.
+__attribute__((target("avx2,popcnt"))) std::size_t
+encode_utf8_avx2(const std::uint8_t* text, std::size_t size, std::uint8_t* out) {
+    std::size_t written = 0;
+    std::size_t i = 0;
+    for (; i + 32 <= size; i += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i));
+        if (letter_mask(v) != 0xFFFFFFFFU) {
+            written += encode_16(text + i, out + written);
+            written += encode_16(text + i + 16, out + written);
             continue;
         }
-        const __m128i all = _mm_set1_epi8(-1);
-        const auto keep_low =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_unpacklo_epi8(all, letter)));
-        const auto keep_high =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_unpackhi_epi8(all, letter)));
-        written = store_kept(out, written, low_pairs, keep_low);
-        written = store_kept(out, written, high_pairs, keep_high);
+        const __m256i high = _mm256_cmpgt_epi8(v, _mm256_set1_epi8(-17)); // F0..FF
+        const __m256i lead = _mm256_sub_epi8(_mm256_set1_epi8(byte_value(0xD0)), high);
+        const __m256i second =
+            _mm256_sub_epi8(v, _mm256_add_epi8(_mm256_set1_epi8(0x30),
+                                               _mm256_and_si256(high, _mm256_set1_epi8(0x40))));
+        const __m256i low_pairs = _mm256_unpacklo_epi8(lead, second);
+        const __m256i high_pairs = _mm256_unpackhi_epi8(lead, second);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + written),
+                            _mm256_permute2x128_si256(low_pairs, high_pairs, 0x20));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + written + 32),
+                            _mm256_permute2x128_si256(low_pairs, high_pairs, 0x31));
+        written += 64;
     }
-    return written + encode_utf8_scalar(text + i, size - i, out + written); // the short tail
+    return written + encode_utf8_ssse3(text + i, size - i, out + written);
 }
 
 } // namespace
@@ -303,8 +351,11 @@ utf8_progress take_utf8_letters(const std::uint8_t* bytes, std::size_t size, std
 
 std::size_t encode_utf8(const std::uint8_t* text, std::size_t size, std::uint8_t* out) {
 #if DECIPHER_X86
-    if (simd_in_use() != simd_level::scalar)
-        return encode_utf8_ssse3(text, size, out);
+    switch (simd_in_use()) {
+    case simd_level::avx2: return encode_utf8_avx2(text, size, out);
+    case simd_level::ssse3: return encode_utf8_ssse3(text, size, out);
+    case simd_level::scalar: break;
+    }
 #endif
     return encode_utf8_scalar(text, size, out);
 }
@@ -502,6 +553,7 @@ bool write_text(std::FILE* out, const std::uint8_t* text, std::size_t size, text
                 std::uint8_t* scratch, std::size_t scratch_size) {
     if (encoding != text_encoding::utf8)
         return std::fwrite(text, 1, size, out) == size;
+    assert(scratch_size >= 2);
     for (std::size_t done = 0; done < size;) {
         const std::size_t piece = std::min(size - done, scratch_size / 2);
         const std::size_t bytes = encode_utf8(text + done, piece, scratch);

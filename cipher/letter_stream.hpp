@@ -80,7 +80,8 @@ struct letter_reader {
     io_buffer ahead; // ahead[ahead_at, ahead_size): read, not yet served
     std::size_t ahead_at = 0;
     std::size_t ahead_size = 0;
-    std::uint8_t previous = 0; // UTF-8: the byte before ahead[ahead_at], for a letter cut by a read
+    // UTF-8: the byte before ahead[ahead_at], whose letter a read may have cut.
+    std::uint8_t previous = 0;
 };
 
 // A reader of stream, nothing read yet. chunk_size (at least 8) is smaller only in tests, to
@@ -92,13 +93,15 @@ letter_reader make_letter_reader(std::FILE* stream, std::size_t chunk_size = io_
 // those 3 bytes; later calls read nothing and give the same answer.
 bool read_byte_order_mark(letter_reader& reader);
 
-// Decides the encoding if it is not decided yet. ASCII bytes are read past, as neither
-// encoding has letters among them; from the first byte at or above 0x80, the next
-// chunk_size / 4 such bytes and the ASCII among them are read ahead, and the stream is UTF-8
-// when those are well-formed UTF-8 (strictly: no overlong forms, no surrogates, nothing above
-// U+10FFFF; a character cut where they end is fine unless the stream ends there). Two
-// Windows-1251 letters in a row never are, so Russian text in Windows-1251 stays that. A
-// stream with no byte above 0x7F is Windows-1251. On a read error it decides on what it got.
+// Decides the encoding if it is not decided yet, after the mark. ASCII is read past, as
+// neither encoding has letters in it; what is judged runs from the start of the stream to its
+// (chunk_size / 4)-th byte above 0x7F (65,536 such bytes by default), read ahead with the ASCII
+// between them squeezed, so memory stays flat. The stream is UTF-8 when that is well-formed
+// UTF-8, strictly (no overlong forms, no surrogates, nothing above U+10FFFF), a character cut
+// at its end allowed only when more bytes above 0x7F follow; else Windows-1251. Two
+// Windows-1251 letters in a row are never UTF-8, so Russian words in Windows-1251 stay that,
+// whatever comes before them. A stream with no byte above 0x7F is Windows-1251. On a read error
+// it decides on what it got.
 text_encoding decide_encoding(letter_reader& reader);
 
 // Stores the next `wanted` letters at letters, as Windows-1251 bytes 0xC0..0xFF, and returns how

@@ -197,8 +197,8 @@ void decipher_letters(const std::uint8_t* letters, std::size_t size, const std::
 
 namespace {
 
-// What the stream loops need to write in the input's encoding: scratch for UTF-8 (none for
-// Windows-1251, which goes out as it is), and the mark, written first.
+// What the stream loops need to write in the input's encoding: scratch for UTF-8, none for
+// Windows-1251, which goes out as it is.
 struct text_writer {
     text_encoding encoding;
     io_buffer scratch;

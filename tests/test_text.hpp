@@ -101,107 +101,88 @@ inline bytes file_content(std::FILE* f) {
     return content;
 }
 
-// Windows-1251 text in UTF-8: the code points of bytes 0x80..0xBF (0x98, unassigned, as U+0098),
-// then А..я from U+0410.
+// Windows-1251 text in UTF-8: А..я from U+0410, Ё, ё and ї (0xA8, 0xB8, 0xBF) as themselves, the
+// other bytes at or above 0x80 as the Latin-1 characters of the same number (non-letters, which
+// is all that matters here).
 inline bytes utf8_of(const bytes& text) {
-    static constexpr std::uint16_t upper_half[64] = {
-        0x402,  0x403,  0x201A, 0x453,  0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x409,
-        0x2039, 0x40A,  0x40C,  0x40B,  0x40F,  0x452,  0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x98,   0x2122, 0x459,  0x203A, 0x45A,  0x45C,  0x45B,  0x45F,  0xA0,
-        0x40E,  0x45E,  0x408,  0xA4,   0x490,  0xA6,   0xA7,   0x401,  0xA9,   0x404,  0xAB,
-        0xAC,   0xAD,   0xAE,   0x407,  0xB0,   0xB1,   0x406,  0x456,  0x491,  0xB5,   0xB6,
-        0xB7,   0x451,  0x2116, 0x454,  0xBB,   0x458,  0x405,  0x455,  0x457};
     bytes out;
     for (const std::uint8_t b : text) {
-        const unsigned c = b < 0x80 ? b : b < 0xC0 ? upper_half[b - 0x80] : b - 0xC0 + 0x410U;
+        const unsigned c = b == 0xA8   ? 0x401
+                           : b == 0xB8 ? 0x451
+                           : b == 0xBF ? 0x457
+                           : b >= 0xC0 ? b - 0xC0 + 0x410U
+                                       : b;
         if (c < 0x80)
-            out += static_cast<std::uint8_t>(c);
-        else if (c < 0x800)
-            out += {static_cast<std::uint8_t>(0xC0 | c >> 6),
-                    static_cast<std::uint8_t>(0x80 | (c & 0x3F))};
+            out += b;
         else
-            out += {static_cast<std::uint8_t>(0xE0 | c >> 12),
-                    static_cast<std::uint8_t>(0x80 | (c >> 6 & 0x3F)),
+            out += {static_cast<std::uint8_t>(0xC0 | c >> 6),
                     static_cast<std::uint8_t>(0x80 | (c & 0x3F))};
     }
     return out;
 }
 
 // The slow reference for UTF-8: decodes text a character at a time, skipping what is malformed
-// (the lead byte and the continuation bytes that fit it), and returns the letters U+0410..U+044F
-// as Windows-1251. clean is cleared by anything malformed but a character cut at the very end,
-// cut set by that.
+// (a lead byte and the continuation bytes that fit it), and returns the letters U+0410..U+044F as
+// Windows-1251. clean is cleared by anything malformed but a character cut at the very end, cut
+// set by that.
 inline bytes decode_utf8_letters(const bytes& text, bool& clean, bool& cut) {
-    struct form {
-        std::uint8_t first, last, length, low, high;
-    };
-    static constexpr form forms[] = {{0xC2, 0xDF, 2, 0x80, 0xBF}, {0xE0, 0xE0, 3, 0xA0, 0xBF},
-                                     {0xE1, 0xEC, 3, 0x80, 0xBF}, {0xED, 0xED, 3, 0x80, 0x9F},
-                                     {0xEE, 0xEF, 3, 0x80, 0xBF}, {0xF0, 0xF0, 4, 0x90, 0xBF},
-                                     {0xF1, 0xF3, 4, 0x80, 0xBF}, {0xF4, 0xF4, 4, 0x80, 0x8F}};
     clean = true;
     cut = false;
     bytes letters;
     for (std::size_t i = 0; i < text.size();) {
-        const std::uint8_t b = text[i];
-        const auto f = std::find_if(std::begin(forms), std::end(forms),
-                                    [b](const form& x) { return b >= x.first && b <= x.last; });
-        if (b < 0x80 || f == std::end(forms)) {
-            clean = clean && b < 0x80;
-            ++i;
-            continue;
-        }
-        unsigned code = b & (0x7FU >> f->length);
+        const unsigned b = text[i];
+        const std::size_t length = b < 0x80   ? 1
+                                   : b < 0xC2 ? 0
+                                   : b < 0xE0 ? 2
+                                   : b < 0xF0 ? 3
+                                   : b < 0xF5 ? 4
+                                              : 0;
+        // The second byte's range: no overlong forms, no surrogates, nothing above U+10FFFF.
+        const unsigned low = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
+        const unsigned high = b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF;
+        unsigned code = b & (0x7FU >> length);
         std::size_t k = 1;
-        for (; k < f->length && i + k < text.size(); ++k) {
-            const std::uint8_t c = text[i + k];
-            if (c < (k == 1 ? f->low : 0x80) || c > (k == 1 ? f->high : 0xBF))
-                break;
-            code = code << 6 | (c & 0x3FU);
-        }
-        if (k == f->length && code >= 0x410 && code <= 0x44F)
+        for (; k < length && i + k < text.size() && text[i + k] >= (k == 1 ? low : 0x80) &&
+               text[i + k] <= (k == 1 ? high : 0xBF);
+             ++k)
+            code = code << 6 | (text[i + k] & 0x3FU);
+        if (k == length && code >= 0x410 && code <= 0x44F)
             letters += static_cast<std::uint8_t>(code - 0x410 + 0xC0);
-        cut = k < f->length && i + k == text.size();
-        clean = clean && (k == f->length || cut);
+        cut = k < length && i + k == text.size();
+        clean = clean && (k == length || cut);
         i += k;
     }
     return letters;
 }
 
-// The encoding decision by its rule, on the whole text: a mark; else UTF-8 when the text up to
-// its judged-th byte above 0x7F (all of it if it has no more) is clean UTF-8, a character cut
-// at that byte allowed only when more such bytes follow.
-inline text_encoding reference_encoding(const bytes& text, std::size_t judged = io_chunk_size / 4) {
-    if (text.starts_with("\xFF\xFE"_b) || text.starts_with("\xFE\xFF"_b))
-        return text_encoding::utf16;
-    if (text.starts_with("\xEF\xBB\xBF"_b))
-        return text_encoding::utf8;
+// The letters a reader must give, and the encoding it must decide, by the rule on the whole
+// text: a mark; else UTF-8 when the text up to its judged-th byte above 0x7F (all of it if it
+// has no more) is clean UTF-8, a character cut at that byte allowed only when more such bytes
+// follow; else Windows-1251.
+inline bytes reference_letters(const bytes& text, std::size_t judged = io_chunk_size / 4,
+                               text_encoding* encoding = nullptr) {
+    const bool mark = text.starts_with("\xEF\xBB\xBF"_b);
+    const auto high = static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](std::uint8_t b) { return b >= 0x80; }));
     std::size_t end = 0;
-    std::size_t high = 0;
-    for (; end < text.size() && high < judged; ++end)
-        high += text[end] >= 0x80 ? 1U : 0U;
-    const bool more = std::any_of(text.begin() + static_cast<std::ptrdiff_t>(end), text.end(),
-                                  [](std::uint8_t b) { return b >= 0x80; });
+    for (std::size_t seen = 0; seen < std::min(judged, high); ++end)
+        seen += text[end] >= 0x80 ? 1U : 0U;
     bool clean = false;
     bool cut = false;
-    decode_utf8_letters(more ? text.substr(0, end) : text, clean, cut);
-    return high > 0 && clean && (!cut || more) ? text_encoding::utf8 : text_encoding::windows_1251;
-}
-
-// The letters a reader must give.
-inline bytes reference_letters(const bytes& text, std::size_t judged = io_chunk_size / 4) {
-    bool clean = false;
-    bool cut = false;
-    switch (reference_encoding(text, judged)) {
-    case text_encoding::utf8:
-        return decode_utf8_letters(text.substr(text.starts_with("\xEF\xBB\xBF"_b) ? 3 : 0), clean,
-                                   cut);
-    case text_encoding::utf16: return {};
-    case text_encoding::windows_1251: break;
-    }
+    decode_utf8_letters(high > judged ? text.substr(0, end) : text, clean, cut);
+    text_encoding decided = mark || (high > 0 && clean && (!cut || high > judged))
+                                ? text_encoding::utf8
+                                : text_encoding::windows_1251;
+    if (text.starts_with("\xFF\xFE"_b) || text.starts_with("\xFE\xFF"_b))
+        decided = text_encoding::utf16;
+    if (encoding != nullptr)
+        *encoding = decided;
     bytes letters;
-    std::copy_if(text.begin(), text.end(), std::back_inserter(letters),
-                 [](std::uint8_t b) { return b >= 0xC0; });
+    if (decided == text_encoding::utf8)
+        letters = decode_utf8_letters(text.substr(mark ? 3 : 0), clean, cut);
+    else if (decided == text_encoding::windows_1251)
+        std::copy_if(text.begin(), text.end(), std::back_inserter(letters),
+                     [](std::uint8_t b) { return b >= 0xC0; });
     return letters;
 }
 
