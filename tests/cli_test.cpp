@@ -410,7 +410,7 @@ TEST(Cli, Runs) {
     const bytes text = lowercase(plain);
     const bytes laid = laid_out(encipher(plain, klyuch));
     const bytes bom = "\xEF\xBB\xBF"_b;
-    const bytes ascii(300 * 1024, 'a');
+    const bytes ascii(std::size_t{300} * 1024, 'a');
     const auto as_text = [](const bytes& b) { return std::string(b.begin(), b.end()); };
     // decipher with the key from the command line, the files as given.
     const auto keyed = [&](const char* name, std::vector<const char*> args, bytes crypt,
@@ -426,7 +426,8 @@ TEST(Cli, Runs) {
                         .args = std::move(args)};
     };
     // decipher refusing its command line: nothing touched, nothing asked.
-    const auto refused = [&](const char* name, std::vector<const char*> args, std::string err) {
+    const auto refused = [&](const char* name, std::vector<const char*> args,
+                             const std::string& err) {
         return run_case{.name = name,
                         .crypt_kind = place::file,
                         .crypt = cipher,
@@ -581,7 +582,9 @@ TEST(Cli, OutOfMemory) {
             const int status = run_child(setup);
             const bytes err = slurp(dir / "stderr");
             const std::string err_text(err.begin(), err.end());
-            SCOPED_TRACE(tool_name + " under " + std::to_string(limit) + " bytes: " + err_text);
+            std::string trace = tool_name + " under " + std::to_string(limit);
+            trace.append(" bytes: ").append(err_text);
+            SCOPED_TRACE(trace);
             // The loader's own failure, before the tool runs: it never ends with 127 itself.
             const bool unloadable = status == 127;
             EXPECT_TRUE(status == 0 || status == 1 || unloadable);
