@@ -82,6 +82,9 @@ char** command_line_arguments(int argc, char** argv);
 // std::fopen, for a name given as command_line_arguments gives it.
 std::FILE* open_file(const char* name, const char* mode);
 
+// Removes the file called name, given as command_line_arguments gives it.
+void remove_file(const char* name);
+
 // Reads the key line from a console that delivers characters, not bytes, as Windows-1251 (a
 // character with no form there becomes '?'), without its line break. False when standard input
 // is no such console; the line is then to be read as bytes.

@@ -273,6 +273,10 @@ std::FILE* open_file(const char* name, const char* mode) {
     return std::fopen(name, mode);
 }
 
+void remove_file(const char* name) {
+    unlink(name);
+}
+
 bool read_console_key(std::string&) {
     return false; // a terminal here sends bytes in the locale's character set
 }

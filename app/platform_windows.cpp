@@ -256,6 +256,10 @@ std::FILE* open_file(const char* name, const char* mode) {
     return _wfopen(widen(name).c_str(), widen(mode).c_str());
 }
 
+void remove_file(const char* name) {
+    _wunlink(widen(name).c_str());
+}
+
 std::string wide_to_windows_1251(const wchar_t* text, std::size_t size) {
     if (size == 0)
         return {};

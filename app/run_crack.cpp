@@ -51,7 +51,7 @@ int crack_run(const run_request& request) {
         return finish_run(program, nullptr, nullptr, output_name, 1);
     // One letter more than the search reads tells whether the text ends within it.
     letter_reader reader = make_letter_reader(in);
-    if (refuse_utf16(program, input_name, reader))
+    if (refuse_text(program, input_name, reader))
         return finish_run(program, in, nullptr, output_name, 1);
     const auto buffer = make_io_buffer(io_chunk_size);
     const std::size_t held = read_letters(reader, buffer.get(), search_letters + 1);

@@ -41,6 +41,13 @@ int fail_to_open_input(const run_request& request) {
         if (out == nullptr)
             report_errno(tool.program, request.output_name,
                          open_failure(request.output_name, errno));
+        // A link that led to the missing input has just made it: take that back.
+        if (out != nullptr && input_errno == ENOENT &&
+            same_file(request.input_name, request.output_name)) {
+            std::fclose(out);
+            out = nullptr;
+            remove_file(request.input_name);
+        }
     }
     return finish_run(tool.program, nullptr, out, request.output_name, 1);
 }
@@ -60,7 +67,7 @@ int decipher_run(const run_request& request) {
         return finish_run(tool.program, in, out, out_name, 1);
     }
     letter_reader reader = make_letter_reader(in);
-    if (refuse_utf16(tool.program, in_name, reader))
+    if (refuse_text(tool.program, in_name, reader))
         return finish_run(tool.program, in, out, out_name, 1);
 
     std::array<std::int32_t, max_key_length> order{};

@@ -84,7 +84,7 @@ int encipher_run(const run_request& request) {
     if (in == nullptr)
         return finish_run(tool.program, nullptr, nullptr, nullptr, 1);
     letter_reader reader = make_letter_reader(in);
-    if (refuse_utf16(tool.program, in_name, reader))
+    if (refuse_text(tool.program, in_name, reader))
         return finish_run(tool.program, in, nullptr, nullptr, 1);
     if (std::strcmp(request.output_name, "-") != 0 && same_file(in, request.output_name)) {
         std::fprintf(stderr, "%s: %s and %s are the same file\n", tool.program,

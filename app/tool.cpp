@@ -116,10 +116,10 @@ const char* shown_output_name(const char* name) {
 int read_key_word(std::FILE* console, key_word& key) {
     std::string line;
     if (!(console == stdin && read_console_key(line))) {
-        // Room for a key of the longest characters, and a CR that ends a line of a full key.
-        constexpr std::size_t longest = 4 * max_key_length + 1;
+        // The whole line: whether it is text in the locale's character set depends on all of
+        // it, as it does for a key given with -k.
         int ch = 0;
-        while (line.size() < longest && (ch = std::getc(console)) != EOF && ch != '\n')
+        while ((ch = std::getc(console)) != EOF && ch != '\n')
             line += static_cast<char>(ch);
         if (ch == EOF && std::ferror(console))
             return -1;
@@ -159,8 +159,14 @@ std::FILE* open_input(const char* program, const char* name) {
     return in;
 }
 
-bool refuse_utf16(const char* program, const char* name, letter_reader& reader) {
-    if (!read_byte_order_mark(reader) || reader.encoding != text_encoding::utf16)
+bool refuse_text(const char* program, const char* name, letter_reader& reader) {
+    read_byte_order_mark(reader);
+    // Reported here, while errno still holds the reason: the key's conversion comes next.
+    if (reader_failed(reader)) {
+        report_errno(program, shown_input_name(name), errno);
+        return true;
+    }
+    if (reader.encoding != text_encoding::utf16)
         return false;
     report(program, shown_input_name(name), "UTF-16 text; save it as UTF-8 or Windows-1251");
     return true;

@@ -63,8 +63,9 @@ std::FILE* open_input(const char* program, const char* name);
 // Closes a stream from open_named_input; standard input stays open.
 void close_input(std::FILE* in);
 
-// Looks for a byte-order mark: UTF-16 text is reported and refused with true.
-bool refuse_utf16(const char* program, const char* name, letter_reader& reader);
+// Reads the start of the text for a byte-order mark: UTF-16 text, or a text that cannot be
+// read at all, is reported and refused with true.
+bool refuse_text(const char* program, const char* name, letter_reader& reader);
 
 // The key from key_argument (-k), or else prompted for and read from standard input; builds
 // the column order and prints it. Returns the key length, or 0 after reporting a failure or an

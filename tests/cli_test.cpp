@@ -174,6 +174,9 @@ void run(const run_case& c) {
         EXPECT_EQ(fs::status(crypt).permissions(), c.crypt_mode);
         EXPECT_EQ(owner_of(crypt), owner);
     }
+    if (c.crypt_kind == place::absent && std::string(c.tool) != "encipher") {
+        EXPECT_FALSE(fs::exists(crypt)) << "an input made";
+    }
     if (c.crypt_kind == place::fifo) {
         EXPECT_EQ(fs::status(crypt).type(), fs::file_type::fifo);
     } else if (c.crypt_after) {
@@ -257,7 +260,8 @@ TEST(Cli, Runs) {
          "\xC7\xC0\xC3\xC0\xC4\xCA\xC0\n"_b, place::file, false, 0, prompt +
          "INDEX SORT COMPLEATE: 6 3 1 2 4 0 5 \n", lowercase(plain), "", "decipher", {}, {}, false,
          place::absent, {}, {}, 0, 0, {}, run_case::me, utf8},
-        {"UTF-8 key cut to 9 characters", place::file, encipher(plain, {2, 5, 0, 8, 6, 4, 1, 3, 7}),
+        {"a UTF-8 key of 22 characters, cut to 9", place::file, encipher(plain, {2, 5, 0, 8, 6, 4, 1, 3, 7}),
+         "\xD0\x94\xD0\x9E\xD0\x91\xD0\xA0\xD0\x9E\xD0\x94\xD0\x95\xD0\xA2\xD0\x95\xD0\x9B\xD0\xAC"
          "\xD0\x94\xD0\x9E\xD0\x91\xD0\xA0\xD0\x9E\xD0\x94\xD0\x95\xD0\xA2\xD0\x95\xD0\x9B\xD0\xAC\n"_b,
          place::file, false, 0, prompt + "INDEX SORT COMPLEATE: 2 5 0 8 6 4 1 3 7 \n",
          lowercase(plain), "", "decipher", {}, {}, false,
@@ -280,6 +284,9 @@ TEST(Cli, Runs) {
         {"missing input and output", place::absent, {}, "key\n"_b, place::directory, false, 1,
          "No file :(\n", std::nullopt, "Crypt.txt: No such file or directory\n"
          "decipher: Decrypt.txt: Is a directory"},
+        {"missing input, the output a symbolic link to it", place::absent, {}, "key\n"_b,
+         place::symlink, false, 1, "No file :(\n", std::nullopt,
+         "Crypt.txt: No such file or directory"},
         {"output a hard link to an unreadable input", place::file, cipher, "key\n"_b,
          place::hard_link, false, 1, "No file :(\n", cipher, "Crypt.txt: Permission denied",
          "decipher", {}, {}, false, place::absent, {}, {}, 0, 0, fs::perms::owner_write,
@@ -476,6 +483,12 @@ TEST(Cli, Runs) {
     piped.key_input = cipher;
     piped.out = as_text(text);
     piped.err = "INDEX SORT COMPLEATE: 0 1 3 2 ";
+    run_case closed = keyed("closed standard input as the text", {"-k", key, "-"}, {}, ""_b);
+    closed.crypt_kind = place::absent;
+    closed.key_input = std::nullopt;
+    closed.status = 1;
+    closed.out = "";
+    closed.err = "decipher: standard input: Bad file descriptor";
     run_case no_key = refused("text from standard input needs -k", {"-"},
                               "the text comes from standard input, so the key must come with -k");
     run_case help = refused("--help", {"--help"}, "");
