@@ -114,6 +114,20 @@ unsigned ones(unsigned mask) {
     return static_cast<unsigned>(__builtin_popcount(mask));
 }
 
+// Stores at out the letters of v whose bits are set in mask, in order, and up to 8 bytes of no
+// meaning after them; returns how many letters. Each place depends only on out, not on the
+// store before it.
+__attribute__((target("avx2,popcnt"))) std::size_t store_letters(std::uint8_t* out, __m256i v,
+                                                                 unsigned mask) {
+    const __m128i low = _mm256_castsi256_si128(v);
+    const __m128i high = _mm256_extracti128_si256(v, 1);
+    store_letters(out, low, 0, mask & 0xFFU);
+    store_letters(out + ones(mask & 0xFFU), low, 1, mask >> 8 & 0xFFU);
+    store_letters(out + ones(mask & 0xFFFFU), high, 0, mask >> 16 & 0xFFU);
+    store_letters(out + ones(mask & 0xFFFFFFU), high, 1, mask >> 24);
+    return ones(mask);
+}
+
 // Every 8 bytes go through a shuffle picked by their mask and are stored 8 wide, at the place
 // the letters before them end. Those stores end at most at i + 16 (i + 32), inside the bytes
 // already loaded, so the work stays in place.
@@ -137,15 +151,7 @@ __attribute__((target("avx2,popcnt"))) std::size_t keep_letters_avx2(std::uint8_
     std::size_t i = 0;
     for (; i + 32 <= size; i += 32) {
         const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i));
-        const unsigned mask = letter_mask(v);
-        const __m128i low = _mm256_castsi256_si128(v);
-        const __m128i high = _mm256_extracti128_si256(v, 1);
-        // Each place depends only on kept, not on the store before it.
-        store_letters(bytes + kept, low, 0, mask & 0xFFU);
-        store_letters(bytes + kept + ones(mask & 0xFFU), low, 1, mask >> 8 & 0xFFU);
-        store_letters(bytes + kept + ones(mask & 0xFFFFU), high, 0, mask >> 16 & 0xFFU);
-        store_letters(bytes + kept + ones(mask & 0xFFFFFFU), high, 1, mask >> 24);
-        kept += ones(mask);
+        kept += store_letters(bytes + kept, v, letter_mask(v));
     }
     return keep_letters_from(bytes, i, size, kept); // the short tail
 }
@@ -238,14 +244,7 @@ take_utf8_letters_avx2(const std::uint8_t* bytes, std::size_t size, std::uint8_t
         // The pack works within lanes; the 64-bit swap puts the quarters back in order.
         const __m256i merged = _mm256_permute4x64_epi64(
             _mm256_packus_epi16(merge_pairs(from_a), merge_pairs(from_b)), 0xD8);
-        const unsigned mask = letter_mask(merged);
-        const __m128i low = _mm256_castsi256_si128(merged);
-        const __m128i high = _mm256_extracti128_si256(merged, 1);
-        store_letters(letters + kept, low, 0, mask & 0xFFU);
-        store_letters(letters + kept + ones(mask & 0xFFU), low, 1, mask >> 8 & 0xFFU);
-        store_letters(letters + kept + ones(mask & 0xFFFFU), high, 0, mask >> 16 & 0xFFU);
-        store_letters(letters + kept + ones(mask & 0xFFFFFFU), high, 1, mask >> 24);
-        kept += ones(mask);
+        kept += store_letters(letters + kept, merged, letter_mask(merged));
     }
     return take_utf8_letters_from(bytes, i, size, i > 0 ? bytes[i - 1] : previous, letters, kept,
                                   room);
