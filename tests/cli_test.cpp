@@ -682,6 +682,23 @@ TEST(CrackCli, RecoversTheKey) {
         run({r.name, place::file, cipher, bytes(digits.begin(), digits.end()) + "\n"_b, place::file,
              false, 0, prompt + order_line + "\n", lowercase(original), ""});
     }
+    // UTF-8 through a pipeline: the plaintext alone on standard output, the candidates on
+    // standard error.
+    const bytes whole = sprinkle(rng, encipher(text, reference_column_order("GFEDCBAHI")));
+    run({.name = "crack: UTF-8 from standard input to standard output",
+         .crypt_kind = place::absent,
+         .crypt = {},
+         .key_input = utf8_of(whole),
+         .decrypt_kind = place::absent,
+         .out =
+             [&] {
+                 const bytes u = utf8_of(lowercase(text));
+                 return std::string(u.begin(), u.end());
+             }(),
+         .err = crack_header,
+         .tool = "crack",
+         .args = {"-", "-"},
+         .err_lines_any = true});
 }
 
 } // namespace
