@@ -61,6 +61,7 @@ std::size_t keep_letters(std::uint8_t* bytes, std::size_t size);
 // The same, a byte at a time: the reference the vector paths are checked against.
 std::size_t keep_letters_scalar(std::uint8_t* bytes, std::size_t size);
 
+// UTF-16 is only ever named by its mark, and has no letters here: the tools refuse it.
 enum class text_encoding { windows_1251, utf8, utf16 };
 
 // A stream read as letters, in the encoding it turns out to have. The encoding is decided once,
