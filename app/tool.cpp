@@ -113,6 +113,18 @@ const char* shown_output_name(const char* name) {
     return std::strcmp(name, "-") == 0 ? "standard output" : name;
 }
 
+namespace {
+
+// The key is the first max_key_length characters of the line, once in Windows-1251.
+int cut_key(const std::string& line, key_word& key) {
+    const std::size_t length = std::min(line.size(), key.size() - 1);
+    std::copy_n(line.begin(), length, key.begin());
+    key[length] = '\0';
+    return static_cast<int>(length);
+}
+
+} // namespace
+
 int read_key_word(std::FILE* console, key_word& key) {
     std::string line;
     if (!(console == stdin && read_console_key(line))) {
@@ -129,10 +141,7 @@ int read_key_word(std::FILE* console, key_word& key) {
         line.resize(std::min(line.size(), line.find('\0')));
         line = key_in_windows_1251(line);
     }
-    const std::size_t length = std::min(line.size(), key.size() - 1);
-    std::copy_n(line.begin(), length, key.begin());
-    key[length] = '\0';
-    return static_cast<int>(length);
+    return cut_key(line, key);
 }
 
 std::FILE* console() {
@@ -182,9 +191,7 @@ int get_key(const char* program, const char* key_argument,
     key_word key{};
     int n = 0;
     if (key_argument != nullptr) {
-        const std::string line = key_from_argument(key_argument);
-        n = static_cast<int>(std::min(line.size(), key.size() - 1));
-        std::copy_n(line.begin(), n, key.begin());
+        n = cut_key(key_from_argument(key_argument), key);
     } else {
         std::fputs("Enter key word: ", console());
         flush_standard_output();
