@@ -1,21 +1,45 @@
 // What differs between operating systems, each behind one name: platform_posix.cpp holds the
-// POSIX side, platform_windows.cpp the Windows one.
+// POSIX side, platform_windows.cpp the Windows one. Names reach these functions as the tools
+// carry them: as given on POSIX, UTF-8 on Windows (command_line_arguments).
 #pragma once
+
+#include "app/file_identity.hpp"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
-// The reason to give for a failure to open name: error, except that a directory that the
-// system only calls inaccessible is named as one.
-int open_failure(const char* name, int error);
+// The arguments as the tools take them: on POSIX as they come; on Windows read again as
+// UTF-16 and made UTF-8, so that no name or key is lost to the code page.
+char** command_line_arguments(int argc, char** argv);
 
 // Reopens a closed standard descriptor on the null device, so that no file opened later lands
 // on it and gets the key read from it or the prompt written into it. Standard input and output
 // carry bytes as they are. A file-size limit makes a write fail with "File too large" instead of
 // ending the run unannounced.
 void guard_standard_streams();
+
+// The reason to give for a failure to open name: error, except that a directory that the
+// system only calls inaccessible is named as one.
+int open_failure(const char* name, int error);
+
+// The reason to give for a failed write or close: error, except where the C runtime names a
+// full disk otherwise.
+int write_failure(int error);
+
+// What an open stream, or the file a name leads to, is. A name's links are followed.
+file_identity identify(std::FILE* file);
+file_identity identify(const char* name);
+
+// What name itself is, a symbolic link not followed: a link counts as regular, since it is
+// replaced, not written through; special is a named pipe, a device or a socket, written in
+// place.
+enum class file_kind { absent, regular, directory, special };
+file_kind kind_of(const char* name);
+
+// std::fopen.
+std::FILE* open_file(const char* name, const char* mode);
 
 // Opens name for writing, creating it when absent but without emptying it. nullptr and errno
 // on failure.
@@ -25,70 +49,51 @@ std::FILE* open_unemptied(const char* name);
 // False and errno on failure.
 bool empty_file(std::FILE* file);
 
-// Whether two open streams are on the same file, whatever names led to it.
-bool same_file(std::FILE* a, std::FILE* b);
+// Removes the file that name leads to, links followed: the one this run has just created
+// through it, never a link the user made.
+void remove_created(const char* name);
 
-// Whether name leads to the file the stream is on. Nothing is opened, so a named pipe cannot
-// block.
-bool same_file(std::FILE* file, const char* name);
+// Whether the file that name leads to is one its owner made read-only, or one this process may
+// not write: EACCES then, else 0.
+int refuses_replacement(const char* name);
 
-// Whether two names lead to one existing file.
-bool same_file(const char* a, const char* b);
-
-// What name is, a symbolic link not followed: a link counts as regular, since it is replaced,
-// not written through. special is a named pipe, a device or a socket, written in place.
-enum class file_kind { absent, regular, directory, special };
-file_kind kind_of(const char* name);
-
-// Whether the stream is on a directory, which some systems open but never read.
-bool is_directory(std::FILE* file);
-
-// Creates a new, empty file in the folder of `name`, for writing, to be put in its place by
-// commit_beside; its name goes to temp_name. It gets the old file's permissions and, where the
-// process may, its owner and group; with no old file, what a plain create gives. Until it is
-// committed or discarded, a signal that ends the run removes it first. nullptr and errno on
-// failure.
+// A new, empty file in the folder of `name`, for writing, to take its place by commit_beside.
+// Its name is short whatever name is, so any name the system allows can be replaced. It gets
+// the old file's permissions and, where the process may, its owner and group; with no old file,
+// what a plain create gives. Until it is committed or discarded, a signal that ends the run
+// removes it first. nullptr and errno on failure.
 std::FILE* create_beside(const char* name, std::string& temp_name);
 
 // Writes temp out to the disk, closes it and puts it in the place of name in one step, then
 // makes the rename itself durable: name is either the old file or the new one, never half of
-// either. False and errno on failure, temp closed either way; discard_beside then removes it.
-bool commit_beside(std::FILE* temp, const std::string& temp_name, const char* name);
+// either. False and errno on failure, temp closed either way. A rename the folder refuses to
+// anyone but the file's owner fails with EPERM and sets owner_only.
+bool commit_beside(std::FILE* temp, const std::string& temp_name, const char* name,
+                   bool& owner_only);
 
 // Closes temp, unless it is null, and removes the file.
 void discard_beside(std::FILE* temp, const std::string& temp_name);
 
-// Removes a file create_beside made that is neither committed nor discarded: for a run that
-// cannot go on, such as one out of memory.
-void discard_unfinished();
+// The locale's text as Windows-1251: the converted text, or what went wrong.
+struct charset_conversion {
+    enum { converted, invalid, unsupported } outcome = unsupported;
+    std::string text;
+};
+// text in the locale's character set (LC_CTYPE, set once at the start of the run), converted
+// whole. invalid: text is not valid in the locale's set, or a character has no Windows-1251
+// form; unsupported: the locale's set cannot be converted at all.
+charset_conversion locale_to_windows_1251(const std::string& text);
 
-// The reason to give for a failed write or close: error, except where the C runtime names a
-// full disk otherwise.
-int write_failure(int error);
-
-// A key line typed or piped in, as the key's Windows-1251 characters: a line that is valid text
-// in the locale's character set, holds a character outside ASCII and has a Windows-1251 form
-// for every character is converted; any other line is kept as its bytes.
-std::string key_in_windows_1251(const std::string& line);
-
-// A key given on the command line (as command_line_arguments gives it), as its Windows-1251
-// characters, converted as a typed key is.
-std::string key_from_argument(const char* argument);
-
-// The arguments as the tools take them: on POSIX as they come; on Windows read again as
-// UTF-16 and made UTF-8, so that no name or key is lost to the code page.
-char** command_line_arguments(int argc, char** argv);
-
-// std::fopen, for a name given as command_line_arguments gives it.
-std::FILE* open_file(const char* name, const char* mode);
-
-// Removes the file called name, given as command_line_arguments gives it.
-void remove_file(const char* name);
+// A key given on the command line (as command_line_arguments gives it) where the system hands
+// over characters rather than bytes: true with line set to its Windows-1251 form (a character
+// with none becomes '?'). False where the argument's bytes are to be judged as a typed line is.
+bool argument_characters(const char* argument, std::string& line);
 
 // Reads the key line from a console that delivers characters, not bytes, as Windows-1251 (a
-// character with no form there becomes '?'), without its line break. False when standard input
-// is no such console; the line is then to be read as bytes.
-bool read_console_key(std::string& line);
+// character with no form there becomes '?'), without its line break: typed_characters.
+// not_console: standard input is no such console, and the line is to be read as bytes.
+enum class console_read { typed_characters, not_console, failed };
+console_read read_console_key(std::string& line);
 
 // Windows-1251 text as the console's character set shows it; a letter it cannot show is '?'.
 std::string console_text(const std::uint8_t* text, std::size_t size);

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 
 #include <fcntl.h>
 #include <iconv.h>
@@ -16,12 +16,34 @@
 namespace {
 
 // The file create_beside made and no one has committed or discarded yet, for the signal
-// handler: it is only changed with the signals below blocked.
+// handler: it is only changed with the fatal signals blocked.
 std::string unfinished_name;
 volatile std::sig_atomic_t unfinished = 0;
 
-// The signals that end a run and would leave the new file behind, as sort's list has them.
-constexpr int fatal_signals[] = {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGALRM, SIGTERM, SIGXCPU};
+// Every signal whose default action ends the process while the run goes on, as opposed to a
+// fault of the program itself (SIGSEGV and its kind), which is left to its default.
+constexpr int fatal_signals[] = {
+    SIGHUP,  SIGINT,  SIGQUIT,   SIGPIPE, SIGALRM, SIGTERM, SIGUSR1, SIGUSR2, SIGXCPU,
+    SIGPROF, SIGVTALRM,
+#ifdef SIGPOLL
+    SIGPOLL,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+};
+
+template <typename F> void for_each_fatal_signal(F f) {
+    for (const int s : fatal_signals)
+        f(s);
+#ifdef SIGRTMIN
+    for (int s = SIGRTMIN; s <= SIGRTMAX; ++s)
+        f(s);
+#endif
+}
 
 extern "C" void remove_and_die(int signal_number) {
     if (unfinished != 0)
@@ -34,8 +56,7 @@ extern "C" void remove_and_die(int signal_number) {
 sigset_t fatal_set() {
     sigset_t set;
     sigemptyset(&set);
-    for (const int s : fatal_signals)
-        sigaddset(&set, s);
+    for_each_fatal_signal([&](int s) { sigaddset(&set, s); });
     return set;
 }
 
@@ -60,28 +81,50 @@ void catch_fatal_signals() {
     if (installed)
         return;
     installed = true;
-    for (const int s : fatal_signals) {
+    for_each_fatal_signal([](int s) {
         struct sigaction old {};
         // A signal ignored when the run began stays ignored, as under nohup.
-        if (sigaction(s, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) // NOLINT
-            continue;
+        if (sigaction(s, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) // NOLINT
+            return;
         struct sigaction action {};
         action.sa_handler = remove_and_die; // NOLINT
         action.sa_mask = fatal_set();
         sigaction(s, &action, nullptr);
-    }
+    });
 }
 
-// The folder that holds name, for making a rename in it durable.
+// The folder that holds name, with its slash: "" for the current one.
 std::string folder_of(const char* name) {
     const std::string path(name);
     const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+file_identity identity_of(const struct stat& st) {
+    file_identity id;
+    id.kind = S_ISREG(st.st_mode)                          ? file_identity::regular
+              : S_ISDIR(st.st_mode)                        ? file_identity::directory
+              : S_ISFIFO(st.st_mode)                       ? file_identity::fifo
+              : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? file_identity::device
+                                                           : file_identity::other;
+    id.volume = static_cast<std::uint64_t>(st.st_dev);
+    id.index = static_cast<std::uint64_t>(st.st_ino);
+    return id;
 }
 
 } // namespace
+
+char** command_line_arguments(int, char** argv) {
+    return argv;
+}
+
+void guard_standard_streams() {
+    // Opened against the grain, the stand-in fails every use just as a closed one would.
+    for (int fd = 0; fd <= 2; ++fd)
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF)
+            open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
+    std::signal(SIGXFSZ, SIG_IGN);
+}
 
 int open_failure(const char*, int error) {
     return error;
@@ -91,12 +134,27 @@ int write_failure(int error) {
     return error;
 }
 
-void guard_standard_streams() {
-    // Opened against the grain, the stand-in fails every use just as a closed one would.
-    for (int fd = 0; fd <= 2; ++fd)
-        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF)
-            open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
-    std::signal(SIGXFSZ, SIG_IGN);
+file_identity identify(std::FILE* file) {
+    struct stat st {};
+    return fstat(fileno(file), &st) == 0 ? identity_of(st) : file_identity{};
+}
+
+file_identity identify(const char* name) {
+    struct stat st {};
+    return stat(name, &st) == 0 ? identity_of(st) : file_identity{};
+}
+
+file_kind kind_of(const char* name) {
+    struct stat st {};
+    if (lstat(name, &st) != 0)
+        return file_kind::absent;
+    if (S_ISDIR(st.st_mode))
+        return file_kind::directory;
+    return S_ISREG(st.st_mode) || S_ISLNK(st.st_mode) ? file_kind::regular : file_kind::special;
+}
+
+std::FILE* open_file(const char* name, const char* mode) {
+    return std::fopen(name, mode);
 }
 
 std::FILE* open_unemptied(const char* name) {
@@ -120,44 +178,27 @@ bool empty_file(std::FILE* file) {
     return !S_ISREG(st.st_mode) || ftruncate(fd, 0) == 0;
 }
 
-bool same_file(std::FILE* a, std::FILE* b) {
-    struct stat sa {};
-    struct stat sb {};
-    return fstat(fileno(a), &sa) == 0 && fstat(fileno(b), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
+void remove_created(const char* name) {
+    char* real = realpath(name, nullptr);
+    if (real != nullptr)
+        unlink(real);
+    std::free(real); // NOLINT(cppcoreguidelines-no-malloc): realpath's own allocation
 }
 
-bool same_file(std::FILE* file, const char* name) {
-    struct stat sf {};
-    struct stat sn {};
-    return fstat(fileno(file), &sf) == 0 && stat(name, &sn) == 0 && sf.st_dev == sn.st_dev &&
-           sf.st_ino == sn.st_ino;
-}
-
-bool same_file(const char* a, const char* b) {
-    struct stat sa {};
-    struct stat sb {};
-    return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
-
-file_kind kind_of(const char* name) {
+int refuses_replacement(const char* name) {
     struct stat st {};
-    if (lstat(name, &st) != 0)
-        return file_kind::absent;
-    if (S_ISDIR(st.st_mode))
-        return file_kind::directory;
-    return S_ISREG(st.st_mode) || S_ISLNK(st.st_mode) ? file_kind::regular : file_kind::special;
-}
-
-bool is_directory(std::FILE* file) {
-    struct stat st {};
-    return fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode);
+    // A link is replaced, not written through: what it leads to is not at stake.
+    if (lstat(name, &st) != 0 || !S_ISREG(st.st_mode))
+        return 0;
+    // Even where the process could write it anyway, as root can, as an editor refuses.
+    if ((st.st_mode & S_IWUSR) == 0)
+        return EACCES;
+    return access(name, W_OK) != 0 && errno == EACCES ? EACCES : 0;
 }
 
 std::FILE* create_beside(const char* name, std::string& temp_name) {
     catch_fatal_signals();
-    std::string pattern = std::string(name) + ".XXXXXX";
+    std::string pattern = folder_of(name) + "tmp.XXXXXX";
     const held_signals held = hold_signals();
     const int fd = mkstemp(pattern.data());
     if (fd >= 0) {
@@ -192,7 +233,9 @@ std::FILE* create_beside(const char* name, std::string& temp_name) {
     return file;
 }
 
-bool commit_beside(std::FILE* temp, const std::string& temp_name, const char* name) {
+bool commit_beside(std::FILE* temp, const std::string& temp_name, const char* name,
+                   bool& owner_only) {
+    owner_only = false;
     // On the disk before it takes the old file's place: after a crash, name is one of the
     // two, never an empty file.
     bool done = std::fflush(temp) == 0 && fsync(fileno(temp)) == 0;
@@ -209,12 +252,18 @@ bool commit_beside(std::FILE* temp, const std::string& temp_name, const char* na
             unfinished = 0;
         release_signals(held);
     }
+    const std::string folder = folder_of(name);
+    const char* folder_name = folder.empty() ? "." : folder.c_str();
+    if (!done && error == EPERM) {
+        struct stat st {};
+        owner_only = stat(folder_name, &st) == 0 && (st.st_mode & S_ISVTX) != 0;
+    }
     if (done) {
         // The rename lives in the folder, which goes to the disk on its own schedule.
-        const int folder = open(folder_of(name).c_str(), O_RDONLY | O_CLOEXEC);
-        if (folder >= 0) {
-            fsync(folder);
-            close(folder);
+        const int dir = open(folder_name, O_RDONLY | O_CLOEXEC);
+        if (dir >= 0) {
+            fsync(dir);
+            close(dir);
         }
     }
     errno = error;
@@ -230,59 +279,36 @@ void discard_beside(std::FILE* temp, const std::string& temp_name) {
     release_signals(held);
 }
 
-void discard_unfinished() {
-    if (unfinished != 0)
-        discard_beside(nullptr, unfinished_name);
-}
-
-std::string key_in_windows_1251(const std::string& line) {
-    std::setlocale(LC_CTYPE, "");
-    const bool plain_ascii = std::all_of(
-        line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (plain_ascii)
-        return line;
+charset_conversion locale_to_windows_1251(const std::string& text) {
+    charset_conversion result;
     const iconv_t convert = iconv_open("WINDOWS-1251", nl_langinfo(CODESET));
     if (convert == reinterpret_cast<iconv_t>(-1)) // NOLINT(performance-no-int-to-ptr)
-        return line;
-    std::string in = line;
-    std::string out(line.size(), '\0'); // no character grows on its way to one byte
+        return result;
+    std::string in = text;
+    result.text.assign(text.size(), '\0'); // no character grows on its way to one byte
     char* from = in.data();
-    char* to = out.data();
+    char* to = result.text.data();
     std::size_t in_left = in.size();
-    std::size_t out_left = out.size();
+    std::size_t out_left = result.text.size();
     // Invalid text and a character Windows-1251 lacks both stop the conversion short.
     const bool whole =
         iconv(convert, &from, &in_left, &to, &out_left) != static_cast<std::size_t>(-1) &&
         in_left == 0;
     iconv_close(convert);
-    if (!whole)
-        return line;
-    out.resize(out.size() - out_left);
-    return out;
+    result.outcome = whole ? charset_conversion::converted : charset_conversion::invalid;
+    result.text.resize(result.text.size() - out_left);
+    return result;
 }
 
-std::string key_from_argument(const char* argument) {
-    return key_in_windows_1251(argument);
+bool argument_characters(const char*, std::string&) {
+    return false; // an argument here is bytes in the locale's character set
 }
 
-char** command_line_arguments(int, char** argv) {
-    return argv;
-}
-
-std::FILE* open_file(const char* name, const char* mode) {
-    return std::fopen(name, mode);
-}
-
-void remove_file(const char* name) {
-    unlink(name);
-}
-
-bool read_console_key(std::string&) {
-    return false; // a terminal here sends bytes in the locale's character set
+console_read read_console_key(std::string&) {
+    return console_read::not_console; // a terminal here sends bytes in the locale's set
 }
 
 std::string console_text(const std::uint8_t* text, std::size_t size) {
-    std::setlocale(LC_CTYPE, "");
     const iconv_t convert = iconv_open(nl_langinfo(CODESET), "WINDOWS-1251");
     // iconv_open's failure value, as iconv.h defines it.
     const auto failed = reinterpret_cast<iconv_t>(-1); // NOLINT(performance-no-int-to-ptr)

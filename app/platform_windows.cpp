@@ -1,7 +1,9 @@
 #include "app/platform.hpp"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cwchar>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -40,38 +42,66 @@ std::string narrow(const wchar_t* text, UINT page) {
 }
 
 // The file create_beside made and no one has committed or discarded yet. A console's Ctrl-C
-// runs the handler on a thread of its own, so the file is opened to allow deleting it while
-// open: the system removes it once the process is gone.
-std::wstring unfinished_name;
-volatile std::sig_atomic_t unfinished = 0;
+// runs the handler on a thread of its own: the name is a fixed array, written only while the
+// flag is clear, and the flag is released after it, so the handler never reads it half made.
+// The file is opened to allow deleting it while open: the system removes it once the process
+// is gone.
+constexpr std::size_t longest_name = 32768;
+wchar_t unfinished_name[longest_name];
+std::atomic<bool> unfinished{false};
 
 extern "C" void remove_and_die(int signal_number) {
-    if (unfinished != 0)
-        DeleteFileW(unfinished_name.c_str());
+    if (unfinished.load(std::memory_order_acquire))
+        DeleteFileW(unfinished_name);
     std::signal(signal_number, SIG_DFL);
     std::raise(signal_number);
 }
 
 void catch_fatal_signals() {
-    for (const int s : {SIGINT, SIGBREAK, SIGTERM})
-        std::signal(s, remove_and_die);
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
+    for (const int s : {SIGINT, SIGBREAK, SIGTERM}) {
+        // A Ctrl-C the parent set to be ignored stays ignored.
+        if (std::signal(s, remove_and_die) == SIG_IGN)
+            std::signal(s, SIG_IGN);
+    }
 }
 
-bool identify(const char* name, BY_HANDLE_FILE_INFORMATION& info) {
-    const HANDLE h =
-        CreateFileW(widen(name).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+file_identity::kind_t kind_of_handle(HANDLE h) {
+    switch (GetFileType(h)) {
+    case FILE_TYPE_DISK: {
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (GetFileInformationByHandle(h, &info) != 0 &&
+            (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            return file_identity::directory;
+        return file_identity::regular;
+    }
+    case FILE_TYPE_PIPE: return file_identity::fifo;
+    case FILE_TYPE_CHAR: return file_identity::device;
+    default: return file_identity::other;
+    }
+}
+
+file_identity identity_of_handle(HANDLE h) {
+    file_identity id;
+    BY_HANDLE_FILE_INFORMATION info{};
     if (h == INVALID_HANDLE_VALUE)
-        return false;
-    const bool known = GetFileInformationByHandle(h, &info) != 0;
-    CloseHandle(h);
-    return known;
+        return id;
+    id.kind = kind_of_handle(h);
+    // A pipe or a console has no identity on a volume: unknown, never the same as another.
+    if (id.kind == file_identity::fifo || id.kind == file_identity::device) {
+        id.kind = file_identity::unknown;
+        return id;
+    }
+    if (GetFileInformationByHandle(h, &info) == 0)
+        return file_identity{};
+    id.volume = info.dwVolumeSerialNumber;
+    id.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return id;
 }
 
-bool same_identity(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
-    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
-}
 
 } // namespace
 
@@ -98,19 +128,6 @@ void guard_standard_streams() {
     _setmode(0, _O_BINARY);
     _setmode(1, _O_BINARY);
     _setmode(2, _O_BINARY);
-}
-
-bool same_file(std::FILE* file, const char* name) {
-    BY_HANDLE_FILE_INFORMATION a{};
-    BY_HANDLE_FILE_INFORMATION b{};
-    return GetFileInformationByHandle(handle_of(file), &a) != 0 && identify(name, b) &&
-           same_identity(a, b);
-}
-
-bool same_file(const char* a, const char* b) {
-    BY_HANDLE_FILE_INFORMATION ia{};
-    BY_HANDLE_FILE_INFORMATION ib{};
-    return identify(a, ia) && identify(b, ib) && same_identity(ia, ib);
 }
 
 file_kind kind_of(const char* name) {
@@ -151,26 +168,52 @@ bool empty_file(std::FILE* file) {
     return error == 0;
 }
 
-bool same_file(std::FILE* a, std::FILE* b) {
-    BY_HANDLE_FILE_INFORMATION ia{};
-    BY_HANDLE_FILE_INFORMATION ib{};
-    return GetFileInformationByHandle(handle_of(a), &ia) != 0 &&
-           GetFileInformationByHandle(handle_of(b), &ib) != 0 && same_identity(ia, ib);
+file_identity identify(std::FILE* file) {
+    return identity_of_handle(handle_of(file));
 }
 
-bool is_directory(std::FILE* file) {
-    struct _stat64 st {};
-    return _fstat64(_fileno(file), &st) == 0 && (st.st_mode & _S_IFDIR) != 0;
+file_identity identify(const char* name) {
+    const HANDLE h =
+        CreateFileW(widen(name).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return {};
+    const file_identity id = identity_of_handle(h);
+    CloseHandle(h);
+    return id;
+}
+
+void remove_created(const char* name) {
+    _wunlink(widen(name).c_str());
+}
+
+int refuses_replacement(const char* name) {
+    const DWORD attributes = GetFileAttributesW(widen(name).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0
+               ? EACCES
+               : 0;
+}
+
+// The folder that holds name, with its separator: "" for the current one.
+std::string folder_of(const char* name) {
+    const std::string path(name);
+    const std::size_t slash = path.find_last_of("\\/:");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 std::FILE* create_beside(const char* name, std::string& temp_name) {
     catch_fatal_signals();
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        temp_name = std::string(name) + "." + std::to_string(GetCurrentProcessId()) + "-" +
+        temp_name = folder_of(name) + "tmp." + std::to_string(GetCurrentProcessId()) + "-" +
                     std::to_string(attempt);
-        unfinished = 0;
-        unfinished_name = widen(temp_name.c_str());
-        const HANDLE h = CreateFileW(unfinished_name.c_str(), GENERIC_WRITE | DELETE,
+        const std::wstring wide = widen(temp_name.c_str());
+        if (wide.size() >= longest_name) {
+            errno = ENAMETOOLONG;
+            return nullptr;
+        }
+        unfinished.store(false, std::memory_order_release);
+        wcscpy_s(unfinished_name, longest_name, wide.c_str());
+        const HANDLE h = CreateFileW(unfinished_name, GENERIC_WRITE | DELETE,
                                      FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                      FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
@@ -179,7 +222,7 @@ std::FILE* create_beside(const char* name, std::string& temp_name) {
             errno = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
             return nullptr;
         }
-        unfinished = 1;
+        unfinished.store(true, std::memory_order_release);
         const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
         std::FILE* file = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
         if (file == nullptr) {
@@ -196,7 +239,9 @@ std::FILE* create_beside(const char* name, std::string& temp_name) {
     return nullptr;
 }
 
-bool commit_beside(std::FILE* temp, const std::string& temp_name, const char* name) {
+bool commit_beside(std::FILE* temp, const std::string& temp_name, const char* name,
+                   bool& owner_only) {
+    owner_only = false;
     bool done = std::fflush(temp) == 0 && FlushFileBuffers(handle_of(temp)) != 0;
     int error = done ? 0 : write_failure(errno != 0 ? errno : EIO);
     if (std::fclose(temp) != 0 && done) {
@@ -209,7 +254,7 @@ bool commit_beside(std::FILE* temp, const std::string& temp_name, const char* na
         error = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
     }
     if (done)
-        unfinished = 0;
+        unfinished.store(false, std::memory_order_release);
     errno = error;
     return done;
 }
@@ -218,22 +263,16 @@ void discard_beside(std::FILE* temp, const std::string& temp_name) {
     if (temp != nullptr)
         std::fclose(temp);
     _wunlink(widen(temp_name.c_str()).c_str());
-    unfinished = 0;
+    unfinished.store(false, std::memory_order_release);
 }
 
-void discard_unfinished() {
-    if (unfinished != 0) {
-        _wunlink(unfinished_name.c_str());
-        unfinished = 0;
-    }
+charset_conversion locale_to_windows_1251(const std::string&) {
+    return {}; // piped bytes are taken as they are; a console's characters come as characters
 }
 
-std::string key_in_windows_1251(const std::string& line) {
-    return line; // piped bytes; a console's characters come through read_console_key
-}
-
-std::string key_from_argument(const char* argument) {
-    return narrow(widen(argument).c_str(), 1251);
+bool argument_characters(const char* argument, std::string& line) {
+    line = narrow(widen(argument).c_str(), 1251);
+    return true;
 }
 
 char** command_line_arguments(int argc, char** argv) {
@@ -241,14 +280,17 @@ char** command_line_arguments(int argc, char** argv) {
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
     if (wide == nullptr || count != argc)
         return argv;
+    // Made once: a second call hands out the same arguments, never pointers into moved ones.
     static std::vector<std::string> arguments;
     static std::vector<char*> pointers;
-    for (int i = 0; i < count; ++i)
-        arguments.push_back(narrow(wide[i], CP_UTF8));
+    if (pointers.empty()) {
+        for (int i = 0; i < count; ++i)
+            arguments.push_back(narrow(wide[i], CP_UTF8));
+        for (auto& argument : arguments)
+            pointers.push_back(argument.data());
+        pointers.push_back(nullptr);
+    }
     LocalFree(wide);
-    for (auto& argument : arguments)
-        pointers.push_back(argument.data());
-    pointers.push_back(nullptr);
     return pointers.data();
 }
 
@@ -271,23 +313,30 @@ std::string wide_to_windows_1251(const wchar_t* text, std::size_t size) {
     return out;
 }
 
-bool read_console_key(std::string& line) {
+console_read read_console_key(std::string& line) {
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
     if (GetConsoleMode(input, &mode) == 0)
-        return false;
+        return console_read::not_console;
     // Characters, whatever the console's code page: up to the line break, a key's worth kept.
     std::wstring typed;
     wchar_t chunk[64];
     DWORD got = 0;
-    while (ReadConsoleW(input, chunk, 64, &got, nullptr) != 0 && got > 0) {
+    // A typed line is bounded as a piped one is; past the bound the rest is not read.
+    while (typed.size() < 512) {
+        if (ReadConsoleW(input, chunk, 64, &got, nullptr) == 0) {
+            errno = EIO; // a half-read line is no key
+            return console_read::failed;
+        }
+        if (got == 0)
+            break;
         typed.append(chunk, got);
-        if (typed.find(L'\n') != std::wstring::npos)
+        if (typed.find_first_of(L"\n", 0) != std::wstring::npos)
             break;
     }
-    const std::size_t end = typed.find_first_of(L"\r\n");
+    const std::size_t end = typed.find_first_of(std::wstring(L"\r\n\0", 3));
     line = wide_to_windows_1251(typed.data(), end == std::wstring::npos ? typed.size() : end);
-    return true;
+    return console_read::typed_characters;
 }
 
 std::string console_text(const std::uint8_t* text, std::size_t size) {

@@ -1,5 +1,7 @@
 #include "app/run_decipher.hpp"
 
+#include "app/file_checks.hpp"
+#include "app/key_line.hpp"
 #include "app/platform.hpp"
 #include "app/tool.hpp"
 #include "cipher/key_order.hpp"
@@ -26,60 +28,52 @@ constexpr tool_interface tool = {
     "Crypt.txt",
     "Decrypt.txt"};
 
-// The output is made at the start of every run, this one too, but never when it is an
-// existing input under another name: that would empty the ciphertext.
-int fail_to_open_input(const run_request& request) {
-    const int input_errno = open_failure(request.input_name, errno);
-    // A directory is there, but some systems will not open it at all.
-    if (input_errno != EISDIR)
-        std::fputs("No file :(\n", console());
-    report_errno(tool.program, request.input_name, input_errno);
-    std::FILE* out = nullptr;
+// The output is made at the start of every run, this one too, but never when it is the
+// missing input under another name: that would make the ciphertext.
+int fail_to_open_input(run_context& run, const run_request& request, int input_errno) {
+    std::fputs("No file :(\n", run.console());
+    run.report_errno(request.input_name, input_errno);
+    output_file out;
     if (std::strcmp(request.output_name, "-") != 0 &&
-        !same_file(request.input_name, request.output_name)) {
-        out = open_file(request.output_name, "wb");
-        if (out == nullptr)
-            report_errno(tool.program, request.output_name,
-                         open_failure(request.output_name, errno));
-        // A link that led to the missing input has just made it: take that back.
-        if (out != nullptr && input_errno == ENOENT &&
-            same_file(request.input_name, request.output_name)) {
-            std::fclose(out);
-            out = nullptr;
-            remove_file(request.input_name);
+        !same_file(identify(request.input_name), identify(request.output_name))) {
+        if (!out.open_in_place(request.output_name) || !empty_file(out.stream()))
+            run.report_errno(request.output_name, open_failure(request.output_name, errno));
+        // A link between the two names has just made the missing input: take back the file
+        // made, never a link the user gave.
+        else if (input_errno == ENOENT &&
+                 same_file(identify(request.input_name), identify(request.output_name))) {
+            out.discard();
+            remove_created(request.output_name);
         }
     }
-    return finish_run(tool.program, nullptr, out, request.output_name, 1);
+    return finish_run(run, nullptr, out, request.output_name, 1);
 }
 
-int decipher_run(const run_request& request) {
+int decipher_run(run_context& run, const run_request& request) {
     const char* in_name = request.input_name;
     const char* out_name = request.output_name;
 
-    std::FILE* in = open_named_input(in_name);
-    if (in == nullptr)
-        return fail_to_open_input(request);
-    std::FILE* out = open_output_apart(tool.program, in, in_name, out_name);
-    if (out == nullptr)
-        return finish_run(tool.program, in, nullptr, out_name, 1);
-    if (is_directory(in)) {
-        report_errno(tool.program, in_name, EISDIR);
-        return finish_run(tool.program, in, out, out_name, 1);
+    std::FILE* in = nullptr;
+    letter_reader reader;
+    int open_error = 0;
+    switch (open_text(run, in_name, in, reader, open_error)) {
+    case text_check::missing: return fail_to_open_input(run, request, open_error);
+    case text_check::refused: return finish_run(run, in, 1);
+    case text_check::ready: break;
     }
-    letter_reader reader = make_letter_reader(in);
-    if (refuse_text(tool.program, in_name, reader))
-        return finish_run(tool.program, in, out, out_name, 1);
+    output_file out;
+    if (!open_output_apart(run, in, in_name, out_name, out))
+        return finish_run(run, in, 1);
 
     std::array<std::int32_t, max_key_length> order{};
-    const int n = get_key(tool.program, request.key, order);
+    const int n = get_key(run, request.key, order);
     if (n == 0)
-        return finish_run(tool.program, in, out, out_name, 1);
+        return finish_run(run, in, out, out_name, 1);
 
     const auto buffer = make_io_buffer(io_chunk_size);
     const stream_fault fault =
-        decipher_stream(reader, out, order.data(), n, buffer.get(), io_chunk_size);
-    return finish_run(tool.program, in, out, out_name,
-                      stream_status(tool.program, fault, in_name, out_name));
+        decipher_stream(reader, out.stream(), order.data(), n, buffer.get(), io_chunk_size);
+    return finish_run(run, in, out, out_name, stream_status(run, fault, in_name, out_name));
 }
 
 } // namespace

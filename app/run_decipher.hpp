@@ -1,5 +1,6 @@
 #pragma once
 
-// The whole run: deciphers "Crypt.txt" into "Decrypt.txt" with a key word read from standard
-// input; the arguments are not looked at. Returns the exit status.
+// The whole run of decipher with its command line: deciphers CRYPT (default "Crypt.txt") into
+// DECRYPT (default "Decrypt.txt") with the key from -k or typed at the prompt. Returns the exit
+// status.
 int run_decipher(int argc, char** argv);

@@ -1,5 +1,6 @@
 #pragma once
 
-// The whole run: enciphers "Plain.txt" into "Crypt.txt" with a key word read from standard
-// input. Returns the exit status.
+// The whole run of encipher with its command line: enciphers PLAIN (default "Plain.txt") into
+// CRYPT (default "Crypt.txt") with the key from -k or typed at the prompt. Returns the exit
+// status.
 int run_encipher(int argc, char** argv);

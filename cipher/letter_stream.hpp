@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <type_traits>
 
 #ifdef _WIN32
 #include <malloc.h>
@@ -29,7 +30,7 @@ inline void* allocate_aligned(std::size_t alignment, std::size_t size) {
 }
 inline constexpr auto free_bytes = [](std::uint8_t* bytes) { std::free(bytes); };
 #endif
-using io_buffer = std::unique_ptr<std::uint8_t[], decltype(free_bytes)>;
+using io_buffer = std::unique_ptr<std::uint8_t[], std::remove_const_t<decltype(free_bytes)>>;
 
 // Page-aligned, because the kernel copies into such a buffer markedly faster.
 inline io_buffer make_io_buffer(std::size_t size) {

@@ -14,7 +14,7 @@ struct child_setup {
     bool stdout_full = false;       // else standard output is dir/stdout
     unsigned long file_limit = 0;   // the largest file the child may write, if not 0
     unsigned long memory_limit = 0; // the child's address space in bytes, if not 0
-    // If not 0: standard input is a pipe held open, and once a file named "Crypt.txt.*"
+    // If not 0: standard input is a pipe held open, and once a file named "tmp.*"
     // appears, the child gets this signal.
     int signal = 0;
     bool as_other_user = false;   // run as an unprivileged user when the test runs as root

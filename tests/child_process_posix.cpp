@@ -17,7 +17,7 @@ constexpr unsigned time_limit = 60;
 void signal_when_ready(pid_t pid, const child_setup& setup) {
     for (int tries = 0; tries < 2000; ++tries) {
         for (const auto& entry : std::filesystem::directory_iterator(setup.dir))
-            if (entry.path().filename().string().rfind("Crypt.txt.", 0) == 0) {
+            if (entry.path().filename().string().rfind("tmp.", 0) == 0) {
                 kill(pid, setup.signal);
                 return;
             }

@@ -1,0 +1,38 @@
+// How a tool is called: its options and operands, read from the command line.
+#pragma once
+
+#include <string>
+
+// What a tool takes, and what --help says of it.
+struct tool_interface {
+    const char* program;
+    bool takes_key;          // -k KEY, --key=KEY
+    const char* operands;    // as the usage line shows them
+    const char* description; // the rest of --help
+    const char* input_name;  // the operands' defaults
+    const char* output_name;
+};
+
+// What a command line asks for. A file name "-" is standard input or output.
+struct run_request {
+    const char* key = nullptr; // from -k, as given
+    const char* input_name = nullptr;
+    const char* output_name = nullptr;
+    // When not -1, the run is over (--help, --version, a usage error): `output` is for
+    // standard output and `message` for standard error, each as it is to be written.
+    int status = -1;
+    std::string output;
+    std::string message;
+};
+
+// Parses the command line with getopt_long: --help and --version give their text and status 0;
+// an unknown option, a missing option argument or too many operands give the message and the
+// usage, status 2. Writes nothing.
+run_request parse_command_line(const tool_interface& tool, int argc, char** argv);
+
+// The usage lines, as a usage error ends with them.
+std::string usage(const tool_interface& tool);
+
+// The name a message gives for a file operand: "-" is a standard stream.
+const char* shown_input_name(const char* name);
+const char* shown_output_name(const char* name);

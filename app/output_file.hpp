@@ -1,0 +1,36 @@
+// The file a run writes, owned: written in place, or made beside the old one and put in its
+// place only when whole. What is not finished is taken back when the owner goes, so an early
+// return or an allocation failure leaves no new file behind.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+class output_file {
+public:
+    output_file() = default;
+    output_file(const output_file&) = delete;
+    output_file& operator=(const output_file&) = delete;
+    ~output_file();
+
+    // Standard output for "-", else name opened for writing without emptying it. False and
+    // errno on failure.
+    bool open_in_place(const char* name);
+    // A new file beside name, to take its place on finish. False and errno on failure.
+    bool open_replacing(const char* name);
+
+    std::FILE* stream() const { return file_; }
+    bool replacing() const { return !temp_name_.empty(); }
+
+    // Closes the file, standard output excepted; a replacing one is first made durable and put
+    // in place. False and errno on failure; owner_only as commit_beside sets it.
+    bool finish(bool& owner_only);
+
+    // Closes the file; a replacing one is removed, the old file staying as it was.
+    void discard();
+
+private:
+    std::FILE* file_ = nullptr;
+    std::string temp_name_; // of the new file, while replacing
+    std::string target_;    // the name it is to take
+};

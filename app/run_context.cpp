@@ -1,0 +1,38 @@
+#include "app/run_context.hpp"
+
+#include "app/platform.hpp"
+
+#include <cerrno>
+#include <cstring>
+
+void run_context::set_console_for(const char* output_name) {
+    console_ = std::strcmp(output_name, "-") == 0 ? stderr : stdout;
+}
+
+void run_context::report(const char* what, const char* reason) const {
+    std::fprintf(stderr, "%s: %s: %s\n", program_, what, reason);
+}
+
+void run_context::report_errno(const char* what, int error) const {
+    report(what, std::strerror(error));
+}
+
+void run_context::say(const char* message) const {
+    std::fprintf(stderr, "%s: %s\n", program_, message);
+}
+
+int run_context::flush_standard_output() {
+    // errno still holds the reason when an earlier flush of the same text failed.
+    if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && standard_output_error_ == 0)
+        standard_output_error_ = errno != 0 ? write_failure(errno) : EIO;
+    return standard_output_error_;
+}
+
+int run_context::finish(int status) {
+    flush_standard_output();
+    if (standard_output_error_ != 0 && status == 0) {
+        report_errno("standard output", standard_output_error_);
+        status = 1;
+    }
+    return status;
+}
