@@ -10,6 +10,16 @@
 #include <cstring>
 #include <vector>
 
+namespace {
+
+// The literal way: the order built, then printed to standard output.
+void order_key_columns(std::int32_t* order, int n, const char* key_word) {
+    fill_column_order(order, n, key_word);
+    print_column_order(stdout, order, n);
+}
+
+} // namespace
+
 int main() {
     std::FILE* in = std::fopen("Crypt.txt", "r");
     std::FILE* out = std::fopen("Decrypt.txt", "w");

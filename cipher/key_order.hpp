@@ -13,6 +13,3 @@ void fill_column_order(std::int32_t* order, int n, const char* key_word);
 
 // Writes "INDEX SORT COMPLEATE: " and each entry followed by a space, then ends the line.
 void print_column_order(std::FILE* console, const std::int32_t* order, int n);
-
-// fill_column_order, then print_column_order to standard output.
-void order_key_columns(std::int32_t* order, int n, const char* key_word);
