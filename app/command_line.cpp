@@ -2,6 +2,8 @@
 
 #include <getopt.h>
 
+#include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 
@@ -37,31 +39,113 @@ bool is_long_form(const char* element, const option* options, int short_form) {
 } // namespace
 
 std::string usage(const tool_interface& tool) {
-    return std::string("Usage: ") + tool.program + " " +
-           (tool.takes_key ? "[-k KEY | --key=KEY] " : "") + tool.operands + "\n       " +
-           tool.program + " --help | --version\n";
+    return std::string("Usage: ") + tool.program + " [-q] " + (tool.takes_verbose ? "[-v] " : "") +
+           "[-e ENCODING] " + (tool.takes_key ? "[-k KEY | --key=KEY] " : "") +
+           (tool.takes_search ? "[--crib WORD]... [--length N[-M]] [--top N] " : "") +
+           tool.operands + "\n       " + tool.program + " --help | --version\n";
 }
+
+namespace {
+
+bool equal_ignoring_case(const char* a, const char* b) {
+    for (; *a != '\0' && *b != '\0'; ++a, ++b)
+        if (std::tolower(static_cast<unsigned char>(*a)) !=
+            std::tolower(static_cast<unsigned char>(*b)))
+            return false;
+    return *a == *b;
+}
+
+bool read_encoding(const char* text, output_encoding& encoding) {
+    for (const char* name : {"utf-8", "utf8"})
+        if (equal_ignoring_case(text, name)) {
+            encoding = output_encoding::utf8;
+            return true;
+        }
+    for (const char* name : {"windows-1251", "cp1251", "windows1251"})
+        if (equal_ignoring_case(text, name)) {
+            encoding = output_encoding::windows_1251;
+            return true;
+        }
+    return false;
+}
+
+// A whole number from first to last, written as digits alone.
+bool read_number(const char* text, int first, int last, int& value) {
+    if (*text == '\0' || std::strlen(text) > 4 ||
+        std::strspn(text, "0123456789") != std::strlen(text))
+        return false;
+    value = std::atoi(text);
+    return value >= first && value <= last;
+}
+
+// N or N-M, 1 to 9.
+bool read_lengths(const char* text, int& shortest, int& longest) {
+    const std::string s(text);
+    const std::size_t dash = s.find('-');
+    if (dash == std::string::npos)
+        return read_number(text, 1, 9, shortest) && read_number(text, 1, 9, longest);
+    return read_number(s.substr(0, dash).c_str(), 1, 9, shortest) &&
+           read_number(s.substr(dash + 1).c_str(), 1, 9, longest) && shortest <= longest;
+}
+
+} // namespace
 
 run_request parse_command_line(const tool_interface& tool, int argc, char** argv) {
     run_request request;
     request.input_name = tool.input_name;
     request.output_name = tool.output_name;
-    option options[] = {{"help", no_argument, nullptr, 'h'},
-                        {"version", no_argument, nullptr, 'V'},
-                        {"key", required_argument, nullptr, 'k'},
-                        {nullptr, 0, nullptr, 0}};
-    if (!tool.takes_key)
-        options[2] = options[3];
+    // Long options without a short form.
+    constexpr int crib = 256;
+    constexpr int length = 257;
+    constexpr int top = 258;
+    std::vector<option> options = {{"help", no_argument, nullptr, 'h'},
+                                   {"version", no_argument, nullptr, 'V'},
+                                   {"quiet", no_argument, nullptr, 'q'},
+                                   {"encoding", required_argument, nullptr, 'e'}};
+    std::string short_options = ":qe:";
+    if (tool.takes_key) {
+        options.push_back({"key", required_argument, nullptr, 'k'});
+        short_options += "k:";
+    }
+    if (tool.takes_verbose) {
+        options.push_back({"verbose", no_argument, nullptr, 'v'});
+        short_options += "v";
+    }
+    if (tool.takes_search) {
+        options.push_back({"crib", required_argument, nullptr, crib});
+        options.push_back({"length", required_argument, nullptr, length});
+        options.push_back({"top", required_argument, nullptr, top});
+    }
+    options.push_back({nullptr, 0, nullptr, 0});
     // Messages of our own, with the tool's name rather than the path it was started by; 0
     // starts getopt afresh, inside a cluster left half read included.
     opterr = 0;
     optind = 0;
     for (int c = 0;
-         (c = getopt_long(argc, argv, tool.takes_key ? ":k:" : ":", options, nullptr)) !=
-         -1;) {
-        if (c == 'k') {
-            request.key = optarg;
+         (c = getopt_long(argc, argv, short_options.c_str(), options.data(), nullptr)) != -1;) {
+        switch (c) {
+        case 'k': request.key = optarg; continue;
+        case 'q': request.quiet = true; continue;
+        case 'v': request.verbose = true; continue;
+        case crib: request.cribs.push_back(optarg); continue;
+        case 'e':
+            if (!read_encoding(optarg, request.encoding))
+                return usage_error(
+                    tool, request,
+                    text_of("unknown encoding '%s'; use utf-8 or windows-1251", optarg));
             continue;
+        case length:
+            if (!read_lengths(optarg, request.shortest, request.longest))
+                return usage_error(
+                    tool, request,
+                    text_of("invalid key length '%s'; give N or N-M, from 1 to 9", optarg));
+            continue;
+        case top:
+            if (!read_number(optarg, 1, 100, request.top))
+                return usage_error(tool, request,
+                                   text_of("invalid candidate count '%s'; give 1 to 100", optarg));
+            continue;
+        default: break;
         }
         if (c == 'h') {
             request.output = usage(tool) + tool.description;
@@ -74,14 +158,14 @@ run_request parse_command_line(const tool_interface& tool, int argc, char** argv
             return request;
         }
         const char* element = argv[optind - 1];
-        if (c == ':' && is_long_form(element, options, optopt))
-            return usage_error(tool, request,
-                               text_of("option '%s' requires an argument", element));
+        if (c == ':' && is_long_form(element, options.data(), optopt))
+            return usage_error(tool, request, text_of("option '%s' requires an argument", element));
         if (c == ':') {
             const char shown[] = {static_cast<char>(optopt), '\0'};
-            return usage_error(tool, request, text_of("option requires an argument -- '%s'", shown));
+            return usage_error(tool, request,
+                               text_of("option requires an argument -- '%s'", shown));
         }
-        if (optopt == 0 || is_long_form(element, options, optopt))
+        if (optopt == 0 || is_long_form(element, options.data(), optopt))
             return usage_error(tool, request, text_of("unrecognized option '%s'", element));
         const char shown[] = {static_cast<char>(optopt), '\0'};
         return usage_error(tool, request, text_of("invalid option -- '%s'", shown));

@@ -2,11 +2,14 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // What a tool takes, and what --help says of it.
 struct tool_interface {
     const char* program;
     bool takes_key;          // -k KEY, --key=KEY
+    bool takes_search;       // --crib WORD, --length N[-M], --top N
+    bool takes_verbose;      // -v, --verbose
     const char* operands;    // as the usage line shows them
     const char* description; // the rest of --help
     const char* input_name;  // the operands' defaults
@@ -14,8 +17,17 @@ struct tool_interface {
 };
 
 // What a command line asks for. A file name "-" is standard input or output.
+enum class output_encoding { as_input, utf8, windows_1251 };
+
 struct run_request {
     const char* key = nullptr; // from -k, as given
+    bool quiet = false;        // -q: no prompt, order line or candidates
+    bool verbose = false;
+    output_encoding encoding = output_encoding::as_input;
+    std::vector<const char*> cribs; // --crib, as given
+    int shortest = 1;               // --length: the key lengths tried
+    int longest = 9;
+    int top = 0; // --top: how many candidates are listed; 0 for the default
     const char* input_name = nullptr;
     const char* output_name = nullptr;
     // When not -1, the run is over (--help, --version, a usage error): `output` is for
@@ -26,8 +38,8 @@ struct run_request {
 };
 
 // Parses the command line with getopt_long: --help and --version give their text and status 0;
-// an unknown option, a missing option argument or too many operands give the message and the
-// usage, status 2. Writes nothing.
+// an unknown option, a missing or invalid option argument or too many operands give the message
+// and the usage, status 2. Writes nothing.
 run_request parse_command_line(const tool_interface& tool, int argc, char** argv);
 
 // The usage lines, as a usage error ends with them.

@@ -50,7 +50,8 @@ void close_text(std::FILE* in) {
 }
 
 bool refuse_same_file(run_context& run, std::FILE* in, const char* in_name, const char* out_name) {
-    const file_identity out = std::strcmp(out_name, "-") == 0 ? identify(stdout) : identify(out_name);
+    const file_identity out =
+        std::strcmp(out_name, "-") == 0 ? identify(stdout) : identify(out_name);
     if (!same_file(identify(in), out))
         return false;
     std::fprintf(stderr, "%s: %s and %s are the same file\n", run.program(),

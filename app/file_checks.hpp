@@ -20,9 +20,9 @@ bool refuse_text_without_key(const tool_interface& tool, run_request& request);
 
 // How opening the text went.
 enum class text_check {
-    ready,    // open, its start read: the reader is set
-    missing,  // it cannot be opened: open_error holds why, nothing reported yet
-    refused,  // reported: a directory, UTF-16, or unreadable
+    ready,   // open, its start read: the reader is set
+    missing, // it cannot be opened: open_error holds why, nothing reported yet
+    refused, // reported: a directory, UTF-16, or unreadable
 };
 
 // Opens the text named by name ("-": standard input) and reads its start. in is set when it

@@ -12,7 +12,8 @@ struct file_identity {
 // Whether writing b would overwrite what a reads: the same regular file, or the same named
 // pipe. A terminal or another device is never "the same file", whatever both ends are.
 constexpr bool same_file(const file_identity& a, const file_identity& b) {
-    return a.kind == b.kind && (a.kind == file_identity::regular || a.kind == file_identity::fifo) &&
+    return a.kind == b.kind &&
+           (a.kind == file_identity::regular || a.kind == file_identity::fifo) &&
            a.volume == b.volume && a.index == b.index;
 }
 

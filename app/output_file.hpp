@@ -7,7 +7,7 @@
 #include <string>
 
 class output_file {
-public:
+  public:
     output_file() = default;
     output_file(const output_file&) = delete;
     output_file& operator=(const output_file&) = delete;
@@ -29,7 +29,7 @@ public:
     // Closes the file; a replacing one is removed, the old file staying as it was.
     void discard();
 
-private:
+  private:
     std::FILE* file_ = nullptr;
     std::string temp_name_; // of the new file, while replacing
     std::string target_;    // the name it is to take

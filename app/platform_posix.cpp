@@ -23,8 +23,8 @@ volatile std::sig_atomic_t unfinished = 0;
 // Every signal whose default action ends the process while the run goes on, as opposed to a
 // fault of the program itself (SIGSEGV and its kind), which is left to its default.
 constexpr int fatal_signals[] = {
-    SIGHUP,  SIGINT,  SIGQUIT,   SIGPIPE, SIGALRM, SIGTERM, SIGUSR1, SIGUSR2, SIGXCPU,
-    SIGPROF, SIGVTALRM,
+    SIGHUP,    SIGINT,  SIGQUIT, SIGPIPE, SIGALRM,   SIGTERM,
+    SIGUSR1,   SIGUSR2, SIGXCPU, SIGPROF, SIGVTALRM,
 #ifdef SIGPOLL
     SIGPOLL,
 #endif

@@ -3,8 +3,8 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
-#include <cwchar>
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -101,7 +101,6 @@ file_identity identity_of_handle(HANDLE h) {
     id.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     return id;
 }
-
 
 } // namespace
 

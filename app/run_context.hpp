@@ -5,7 +5,7 @@
 #include <cstdio>
 
 class run_context {
-public:
+  public:
     explicit run_context(const char* program) : program_(program) {}
 
     const char* program() const { return program_; }
@@ -29,7 +29,7 @@ public:
     // reported yet is reported and turns a status of 0 into 1. Returns the status.
     int finish(int status);
 
-private:
+  private:
     const char* program_;
     std::FILE* console_ = stdout;
     int standard_output_error_ = 0;

@@ -18,13 +18,23 @@ namespace {
 constexpr tool_interface tool = {
     "crack",
     false,
+    true,
+    false,
     "[CRYPT [DECRYPT]]",
     "Finds the key of CRYPT (default Crypt.txt) from the text alone, lists the best candidates,\n"
     "best first, and deciphers CRYPT into DECRYPT (default Decrypt.txt) with the best one. A\n"
     "candidate's key word, given to decipher, gives the same plaintext. A file named - is\n"
     "standard input or output; when the plaintext goes to standard output, the candidates go\n"
-    "to standard error. Files may be Windows-1251 or UTF-8. For example:\n"
-    "  crack intercepted.txt - | head -c 200\n",
+    "to standard error. Files may be Windows-1251 or UTF-8.\n"
+    "\n"
+    "  -q, --quiet          no prompt, no order line, no candidates; warnings and errors still "
+    "show\n"
+    "  -e, --encoding=ENC   the output in ENC, utf-8 or windows-1251 (default: the input's)\n"
+    "      --crib=WORD      a word the plaintext holds, in any case (repeatable)\n"
+    "      --length=N[-M]   try only key lengths N to M, from 1 to 9\n"
+    "      --top=N          list N candidates (default 5)\n"
+    "For example:\n"
+    "  crack --crib WORD intercepted.txt - | head -c 200\n",
     "Crypt.txt",
     "Decrypt.txt"};
 
@@ -39,7 +49,8 @@ void print_candidates(run_context& run, const std::vector<key_candidate>& found,
         std::vector<std::uint8_t> plain(c.letters);
         decipher_letters(letters, c.letters, c.order.data(), c.n, plain.data());
         const std::string shown = console_text(plain.data(), std::min(plain.size(), shown_letters));
-        std::fprintf(run.console(), "%-9s  %6d  %11.3f  %s\n", key.data(), c.n, c.rank, shown.c_str());
+        std::fprintf(run.console(), "%-9s  %6d  %11.3f  %s\n", key.data(), c.n, c.rank,
+                     shown.c_str());
     }
     run.flush_standard_output();
 }

@@ -19,12 +19,19 @@ namespace {
 constexpr tool_interface tool = {
     "decipher",
     true,
+    false,
+    false,
     "[CRYPT [DECRYPT]]",
     "Deciphers the letters of CRYPT (default Crypt.txt) into DECRYPT (default Decrypt.txt)\n"
     "with the key word KEY, or one read from standard input after a prompt. A file named - is\n"
     "standard input or output; text from standard input needs -k. Files may be Windows-1251\n"
-    "or UTF-8; the output takes the input's encoding. For example:\n"
-    "  iconv -f KOI8-R -t UTF-8 letter.txt | decipher -k KEY - - | less\n",
+    "or UTF-8. A text that does not read as Russian is said to be so: the key may be wrong.\n"
+    "\n"
+    "  -q, --quiet          no prompt, no order line; warnings and errors still show\n"
+    "  -e, --encoding=ENC   the output in ENC, utf-8 or windows-1251 (default: the input's)\n"
+    "  -k, --key=KEY        the key word, instead of asking for it\n"
+    "For example:\n"
+    "  iconv -f KOI8-R -t UTF-8 letter.txt | decipher -q -k KEY - - | less\n",
     "Crypt.txt",
     "Decrypt.txt"};
 

@@ -16,13 +16,21 @@ namespace {
 constexpr tool_interface tool = {
     "encipher",
     true,
+    false,
+    true,
     "[PLAIN [CRYPT]]",
     "Enciphers the letters of PLAIN (default Plain.txt) into CRYPT (default Crypt.txt) with\n"
     "the key word KEY, or one read from standard input after a prompt; decipher with the same\n"
     "key gives them back. A file named - is standard input or output; text from standard\n"
     "input needs -k. CRYPT is replaced only by a whole ciphertext. Files may be Windows-1251\n"
-    "or UTF-8; the output takes the input's encoding. For example:\n"
-    "  encipher -k KEY letter.txt - | decipher -k KEY - -\n",
+    "or UTF-8. The letter yo (U+0401, U+0451) is enciphered as ye (U+0415, U+0435).\n"
+    "\n"
+    "  -q, --quiet          no prompt, no order line; warnings and errors still show\n"
+    "  -e, --encoding=ENC   the output in ENC, utf-8 or windows-1251 (default: the input's)\n"
+    "  -v, --verbose        say how many letters yo became ye\n"
+    "  -k, --key=KEY        the key word, instead of asking for it\n"
+    "For example:\n"
+    "  encipher -q -k KEY Plain.txt - | decipher -q -e utf-8 -k KEY - -\n",
     "Plain.txt",
     "Crypt.txt"};
 
@@ -34,9 +42,7 @@ int encipher_run(run_context& run, const run_request& request) {
     letter_reader reader;
     int open_error = 0;
     switch (open_text(run, in_name, in, reader, open_error)) {
-    case text_check::missing:
-        run.report_errno(in_name, open_error);
-        return finish_run(run, in, 1);
+    case text_check::missing: run.report_errno(in_name, open_error); return finish_run(run, in, 1);
     case text_check::refused: return finish_run(run, in, 1);
     case text_check::ready: break;
     }
