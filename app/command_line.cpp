@@ -22,18 +22,18 @@ run_request usage_error(const tool_interface& tool, run_request request, const s
     return request;
 }
 
-// Whether the element getopt stopped at is the long option whose short form is `short_form`,
-// as "--key", "--ke" or "--key=..." are: a cluster such as "-zq" leaves argv[optind - 1] at an
-// earlier element, so the element alone does not tell.
-bool is_long_form(const char* element, const option* options, int short_form) {
+// The long option the element getopt stopped at is, when it is the one whose short form is
+// `short_form`, as "--key", "--ke" or "--key=..." are: a cluster such as "-zq" leaves
+// argv[optind - 1] at an earlier element, so the element alone does not tell.
+const option* long_form(const char* element, const option* options, int short_form) {
     if (std::strncmp(element, "--", 2) != 0)
-        return false;
+        return nullptr;
     const char* name = element + 2;
     const std::size_t length = std::strcspn(name, "=");
     for (const option* o = options; o->name != nullptr; ++o)
         if (o->val == short_form && length > 0 && std::strncmp(o->name, name, length) == 0)
-            return true;
-    return false;
+            return o;
+    return nullptr;
 }
 
 } // namespace
@@ -158,14 +158,20 @@ run_request parse_command_line(const tool_interface& tool, int argc, char** argv
             return request;
         }
         const char* element = argv[optind - 1];
-        if (c == ':' && is_long_form(element, options.data(), optopt))
+        const option* as_long = long_form(element, options.data(), optopt);
+        // Told apart here, as getopt implementations differ on what they return for it.
+        if (as_long != nullptr && as_long->has_arg == no_argument &&
+            std::strchr(element, '=') != nullptr)
+            return usage_error(tool, request,
+                               text_of("option '--%s' doesn't allow an argument", as_long->name));
+        if (c == ':' && as_long != nullptr)
             return usage_error(tool, request, text_of("option '%s' requires an argument", element));
         if (c == ':') {
             const char shown[] = {static_cast<char>(optopt), '\0'};
             return usage_error(tool, request,
                                text_of("option requires an argument -- '%s'", shown));
         }
-        if (optopt == 0 || is_long_form(element, options.data(), optopt))
+        if (optopt == 0 || as_long != nullptr)
             return usage_error(tool, request, text_of("unrecognized option '%s'", element));
         const char shown[] = {static_cast<char>(optopt), '\0'};
         return usage_error(tool, request, text_of("invalid option -- '%s'", shown));

@@ -63,7 +63,7 @@ TEST(CommandLine, Parses) {
         {.name = "an argument to an option without one",
          .args = {"--help=1"},
          .status = 2,
-         .message = "decipher: unrecognized option '--help=1'"},
+         .message = "decipher: option '--help' doesn't allow an argument"},
         {.name = "-k with nothing after it",
          .args = {"-k"},
          .status = 2,
