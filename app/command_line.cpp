@@ -2,6 +2,7 @@
 
 #include <getopt.h>
 
+#include <array>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -98,31 +99,33 @@ run_request parse_command_line(const tool_interface& tool, int argc, char** argv
     constexpr int crib = 256;
     constexpr int length = 257;
     constexpr int top = 258;
-    std::vector<option> options = {{"help", no_argument, nullptr, 'h'},
-                                   {"version", no_argument, nullptr, 'V'},
-                                   {"quiet", no_argument, nullptr, 'q'},
-                                   {"encoding", required_argument, nullptr, 'e'}};
-    std::string short_options = ":qe:";
-    if (tool.takes_key) {
-        options.push_back({"key", required_argument, nullptr, 'k'});
-        short_options += "k:";
-    }
-    if (tool.takes_verbose) {
-        options.push_back({"verbose", no_argument, nullptr, 'v'});
-        short_options += "v";
-    }
+    // Fixed storage: a run that starts short of memory reaches its first file before anything
+    // is allocated, and is told so there.
+    std::array<option, 9> options{};
+    std::size_t count = 0;
+    const auto add = [&](const char* name, int has_arg, int val) {
+        options[count++] = {name, has_arg, nullptr, val};
+    };
+    add("help", no_argument, 'h');
+    add("version", no_argument, 'V');
+    add("quiet", no_argument, 'q');
+    add("encoding", required_argument, 'e');
+    if (tool.takes_key)
+        add("key", required_argument, 'k');
+    if (tool.takes_verbose)
+        add("verbose", no_argument, 'v');
     if (tool.takes_search) {
-        options.push_back({"crib", required_argument, nullptr, crib});
-        options.push_back({"length", required_argument, nullptr, length});
-        options.push_back({"top", required_argument, nullptr, top});
+        add("crib", required_argument, crib);
+        add("length", required_argument, length);
+        add("top", required_argument, top);
     }
-    options.push_back({nullptr, 0, nullptr, 0});
+    const char* short_options =
+        tool.takes_key ? (tool.takes_verbose ? ":qe:k:v" : ":qe:k:") : ":qe:";
     // Messages of our own, with the tool's name rather than the path it was started by; 0
     // starts getopt afresh, inside a cluster left half read included.
     opterr = 0;
     optind = 0;
-    for (int c = 0;
-         (c = getopt_long(argc, argv, short_options.c_str(), options.data(), nullptr)) != -1;) {
+    for (int c = 0; (c = getopt_long(argc, argv, short_options, options.data(), nullptr)) != -1;) {
         switch (c) {
         case 'k': request.key = optarg; continue;
         case 'q': request.quiet = true; continue;
