@@ -20,8 +20,9 @@ struct tool_interface {
 enum class output_encoding { as_input, utf8, windows_1251 };
 
 struct run_request {
-    const char* key = nullptr; // from -k, as given
-    bool quiet = false;        // -q: no prompt, order line or candidates
+    const char* key = nullptr;    // from -k, as given
+    std::string key_windows_1251; // the same, once checked and converted
+    bool quiet = false;           // -q: no prompt, order line or candidates
     bool verbose = false;
     output_encoding encoding = output_encoding::as_input;
     std::vector<const char*> cribs; // --crib, as given

@@ -1,5 +1,6 @@
 #include "app/key_line.hpp"
 
+#include "app/key_charset.hpp"
 #include "app/platform.hpp"
 
 #include <algorithm>
@@ -23,20 +24,6 @@ bool read_key_line(std::FILE* in, std::string& line, bool& cut) {
     return true;
 }
 
-std::string key_in_windows_1251(const std::string& line, bool cut) {
-    const bool plain_ascii = std::all_of(
-        line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (plain_ascii)
-        return line;
-    charset_conversion conversion = locale_to_windows_1251(line);
-    // A cut line is judged without its last few bytes, which may be half a character.
-    for (std::size_t dropped = 1; cut && dropped < 4 && dropped < line.size() &&
-                                  conversion.outcome == charset_conversion::invalid;
-         ++dropped)
-        conversion = locale_to_windows_1251(line.substr(0, line.size() - dropped));
-    return conversion.outcome == charset_conversion::converted ? conversion.text : line;
-}
-
 int cut_key(const std::string& line, key_word& key) {
     const std::size_t length = std::min(line.size(), key.size() - 1);
     std::copy_n(line.begin(), length, key.begin());
@@ -46,40 +33,76 @@ int cut_key(const std::string& line, key_word& key) {
 
 namespace {
 
-// The typed key line as Windows-1251. False on a read error.
-bool read_key_word(std::string& line) {
+// The Windows-1251 key from a line in the locale's character set, the refusal or the note on
+// the way reported. False when refused.
+bool convert_key(run_context& run, const std::string& line, bool cut, std::string& key) {
+    const key_text converted = key_in_windows_1251(line, cut, run.c_locale());
+    if (!converted.no_form.empty()) {
+        const std::string reason = "\"" + converted.no_form + "\" has no Windows-1251 form";
+        run.report("key", reason.c_str());
+        return false;
+    }
+    if (converted.read_as_utf8)
+        run.say("the locale is C; the key was read as UTF-8");
+    key = converted.text;
+    return true;
+}
+
+// The typed key line as Windows-1251. False after reporting a read error or a refused key.
+bool read_key_word(run_context& run, std::string& key) {
+    std::string line;
+    bool cut = false;
     switch (read_console_key(line)) {
-    case console_read::typed_characters: return true;
-    case console_read::failed: return false;
+    case console_read::typed_characters: return convert_key(run, line, false, key);
+    case console_read::failed: run.report_errno("standard input", errno); return false;
     case console_read::not_console: break;
     }
-    bool cut = false;
-    if (!read_key_line(stdin, line, cut))
+    if (!read_key_line(stdin, line, cut)) {
+        run.report_errno("standard input", errno);
         return false;
-    line = key_in_windows_1251(line, cut);
-    return true;
+    }
+    return convert_key(run, line, cut, key);
 }
 
 } // namespace
 
-int get_key(run_context& run, const char* key_argument,
-            std::array<std::int32_t, max_key_length>& order) {
-    std::string line;
-    if (key_argument != nullptr) {
-        if (!argument_characters(key_argument, line))
-            line = key_in_windows_1251(key_argument, false);
-    } else {
-        std::fputs("Enter key word: ", run.console());
-        run.flush_standard_output();
-        if (!read_key_word(line)) {
-            run.report_errno("standard input", errno);
-            return 0;
+bool take_key_argument(run_context& run, const char* argument, std::string& key) {
+    std::string characters;
+    if (argument_characters(argument, characters)) {
+        // Characters, not bytes: judged as UTF-8 whatever the locale.
+        std::string no_form;
+        utf8_to_windows_1251(characters, key, no_form);
+        if (!no_form.empty()) {
+            const std::string reason = "\"" + no_form + "\" has no Windows-1251 form";
+            run.report("key", reason.c_str());
+            return false;
         }
+        return true;
+    }
+    return convert_key(run, argument, false, key);
+}
+
+int get_key(run_context& run, const run_request& request,
+            std::array<std::int32_t, max_key_length>& order) {
+    std::string line = request.key_windows_1251;
+    if (request.key == nullptr) {
+        if (!request.quiet)
+            std::fputs("Enter key word: ", run.console());
+        run.flush_standard_output();
+        if (!read_key_word(run, line))
+            return 0;
     }
     key_word key{};
     const int n = cut_key(line, key);
+    if (line.size() > key.size() - 1) {
+        const std::string shown =
+            console_text(reinterpret_cast<const std::uint8_t*>(key.data()), key.size() - 1);
+        const std::string note = "the key is cut to its first 9 characters: " + shown;
+        run.say(note.c_str());
+    }
     fill_column_order(order.data(), n, key.data());
-    print_column_order(run.console(), order.data(), n);
+    if (!request.quiet)
+        print_column_order(run.console(), order.data(), n);
     run.flush_standard_output();
     if (n == 0)
         run.report("key word", "empty");

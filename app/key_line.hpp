@@ -1,6 +1,7 @@
 // The key word: read from a line or taken from -k, in Windows-1251, cut to its use.
 #pragma once
 
+#include "app/command_line.hpp"
 #include "app/run_context.hpp"
 #include "cipher/key_order.hpp"
 
@@ -21,16 +22,16 @@ inline constexpr std::size_t key_line_bound = 512;
 // (nothing after it is read). cut tells that the bound ended it. False on a read error.
 bool read_key_line(std::FILE* in, std::string& line, bool& cut);
 
-// A line in the locale's character set as the key's Windows-1251 characters: a line that holds
-// a character outside ASCII and converts whole is converted; any other line is its bytes. A line
-// cut at the bound may end in half a character, which does not count against it.
-std::string key_in_windows_1251(const std::string& line, bool cut);
-
 // The key is the first max_key_length characters of the line. Returns the key length.
 int cut_key(const std::string& line, key_word& key);
 
-// The key from key_argument (-k), or else prompted for and read from standard input; builds
-// the column order and prints it. Returns the key length, or 0 after reporting a failure or an
-// empty key (a block of no letters would never move through the text).
-int get_key(run_context& run, const char* key_argument,
+// The key given with -k, as Windows-1251, checked before any file is touched: false after
+// reporting a character with no Windows-1251 form.
+bool take_key_argument(run_context& run, const char* argument, std::string& key);
+
+// The key from -k (taken by take_key_argument), or else prompted for and read from standard
+// input; builds the column order and prints it. A key cut to max_key_length characters is said
+// to be. Returns the key length, or 0 after reporting a failure or an empty key (a block of no
+// letters would never move through the text).
+int get_key(run_context& run, const run_request& request,
             std::array<std::int32_t, max_key_length>& order);

@@ -74,24 +74,19 @@ bool commit_beside(std::FILE* temp, const std::string& temp_name, const char* na
 // Closes temp, unless it is null, and removes the file.
 void discard_beside(std::FILE* temp, const std::string& temp_name);
 
-// The locale's text as Windows-1251: the converted text, or what went wrong.
-struct charset_conversion {
-    enum { converted, invalid, unsupported } outcome = unsupported;
-    std::string text;
-};
-// text in the locale's character set (LC_CTYPE, set once at the start of the run), converted
-// whole. invalid: text is not valid in the locale's set, or a character has no Windows-1251
-// form; unsupported: the locale's set cannot be converted at all.
-charset_conversion locale_to_windows_1251(const std::string& text);
+// text in the locale's character set (LC_CTYPE, set once at the start of the run) as UTF-8.
+// False when it is not valid text there, or the locale's set cannot be converted at all; on
+// Windows a piped line is always its bytes.
+bool locale_text_to_utf8(const std::string& text, std::string& utf8);
 
 // A key given on the command line (as command_line_arguments gives it) where the system hands
-// over characters rather than bytes: true with line set to its Windows-1251 form (a character
-// with none becomes '?'). False where the argument's bytes are to be judged as a typed line is.
-bool argument_characters(const char* argument, std::string& line);
+// over characters rather than bytes: true with utf8 set to them. False where the argument's bytes
+// are to be judged as a typed line is.
+bool argument_characters(const char* argument, std::string& utf8);
 
-// Reads the key line from a console that delivers characters, not bytes, as Windows-1251 (a
-// character with no form there becomes '?'), without its line break: typed_characters.
-// not_console: standard input is no such console, and the line is to be read as bytes.
+// Reads the key line from a console that delivers characters, not bytes, as UTF-8, without its
+// line break: typed_characters. not_console: standard input is no such console, and the line
+// is to be read as bytes.
 enum class console_read { typed_characters, not_console, failed };
 console_read read_console_key(std::string& line);
 

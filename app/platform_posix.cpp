@@ -279,25 +279,22 @@ void discard_beside(std::FILE* temp, const std::string& temp_name) {
     release_signals(held);
 }
 
-charset_conversion locale_to_windows_1251(const std::string& text) {
-    charset_conversion result;
-    const iconv_t convert = iconv_open("WINDOWS-1251", nl_langinfo(CODESET));
+bool locale_text_to_utf8(const std::string& text, std::string& utf8) {
+    const iconv_t convert = iconv_open("UTF-8", nl_langinfo(CODESET));
     if (convert == reinterpret_cast<iconv_t>(-1)) // NOLINT(performance-no-int-to-ptr)
-        return result;
+        return false;
     std::string in = text;
-    result.text.assign(text.size(), '\0'); // no character grows on its way to one byte
+    utf8.assign(text.size() * 4, '\0'); // no character needs more than four bytes
     char* from = in.data();
-    char* to = result.text.data();
+    char* to = utf8.data();
     std::size_t in_left = in.size();
-    std::size_t out_left = result.text.size();
-    // Invalid text and a character Windows-1251 lacks both stop the conversion short.
+    std::size_t out_left = utf8.size();
     const bool whole =
         iconv(convert, &from, &in_left, &to, &out_left) != static_cast<std::size_t>(-1) &&
         in_left == 0;
     iconv_close(convert);
-    result.outcome = whole ? charset_conversion::converted : charset_conversion::invalid;
-    result.text.resize(result.text.size() - out_left);
-    return result;
+    utf8.resize(utf8.size() - out_left);
+    return whole;
 }
 
 bool argument_characters(const char*, std::string&) {

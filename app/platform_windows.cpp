@@ -265,12 +265,12 @@ void discard_beside(std::FILE* temp, const std::string& temp_name) {
     unfinished.store(false, std::memory_order_release);
 }
 
-charset_conversion locale_to_windows_1251(const std::string&) {
-    return {}; // piped bytes are taken as they are; a console's characters come as characters
+bool locale_text_to_utf8(const std::string&, std::string&) {
+    return false; // piped bytes are taken as they are; a console's characters come as characters
 }
 
-bool argument_characters(const char* argument, std::string& line) {
-    line = narrow(widen(argument).c_str(), 1251);
+bool argument_characters(const char* argument, std::string& utf8) {
+    utf8 = argument; // command_line_arguments made it UTF-8
     return true;
 }
 
@@ -301,17 +301,6 @@ void remove_file(const char* name) {
     _wunlink(widen(name).c_str());
 }
 
-std::string wide_to_windows_1251(const wchar_t* text, std::size_t size) {
-    if (size == 0)
-        return {};
-    const auto length = static_cast<int>(size);
-    std::string out(size, '\0');
-    const int written =
-        WideCharToMultiByte(1251, 0, text, length, out.data(), length, "?", nullptr);
-    out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
-    return out;
-}
-
 console_read read_console_key(std::string& line) {
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
@@ -334,7 +323,8 @@ console_read read_console_key(std::string& line) {
             break;
     }
     const std::size_t end = typed.find_first_of(std::wstring(L"\r\n\0", 3));
-    line = wide_to_windows_1251(typed.data(), end == std::wstring::npos ? typed.size() : end);
+    typed.resize(end == std::wstring::npos ? typed.size() : end);
+    line = narrow(typed.c_str(), CP_UTF8);
     return console_read::typed_characters;
 }
 

@@ -10,6 +10,10 @@ class run_context {
 
     const char* program() const { return program_; }
 
+    // Whether the locale is C or POSIX, or could not be set: its character set tells nothing.
+    bool c_locale() const { return c_locale_; }
+    void set_c_locale(bool c_locale) { c_locale_ = c_locale; }
+
     // Where the prompt, the order line and crack's candidates go: standard output, or standard
     // error once standard output carries the text.
     std::FILE* console() const { return console_; }
@@ -33,4 +37,5 @@ class run_context {
     const char* program_;
     std::FILE* console_ = stdout;
     int standard_output_error_ = 0;
+    bool c_locale_ = false;
 };

@@ -86,7 +86,8 @@ int crack_run(run_context& run, const run_request& request) {
     output_file out;
     if (!open_output_apart(run, in, input_name, output_name, out))
         return finish_run(run, in, 1);
-    print_candidates(run, found, buffer.get());
+    if (!request.quiet)
+        print_candidates(run, found, buffer.get());
     // A text that is not Russian has no runner-up worth naming.
     if (!reads_as_russian(found[0]))
         std::fprintf(stderr,

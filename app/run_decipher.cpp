@@ -73,7 +73,7 @@ int decipher_run(run_context& run, const run_request& request) {
         return finish_run(run, in, 1);
 
     std::array<std::int32_t, max_key_length> order{};
-    const int n = get_key(run, request.key, order);
+    const int n = get_key(run, request, order);
     if (n == 0)
         return finish_run(run, in, out, out_name, 1);
 

@@ -1,6 +1,7 @@
 #include "app/tool.hpp"
 
 #include "app/file_checks.hpp"
+#include "app/key_line.hpp"
 #include "app/platform.hpp"
 
 #include <cerrno>
@@ -13,7 +14,9 @@ int run_guarded(const tool_interface& tool, run_function run, int argc, char** a
     try {
         guard_standard_streams();
         // Once, for the key's character set and the console's.
-        std::setlocale(LC_CTYPE, "");
+        const char* locale = std::setlocale(LC_CTYPE, "");
+        context.set_c_locale(locale == nullptr || std::strcmp(locale, "C") == 0 ||
+                             std::strcmp(locale, "POSIX") == 0);
         run_request request = parse_command_line(tool, argc, command_line_arguments(argc, argv));
         if (request.status < 0)
             refuse_text_without_key(tool, request);
@@ -23,6 +26,10 @@ int run_guarded(const tool_interface& tool, run_function run, int argc, char** a
             return request.status == 0 ? context.finish(0) : request.status;
         }
         context.set_console_for(request.output_name);
+        // A key that cannot be taken is refused before any file is touched.
+        if (request.key != nullptr &&
+            !take_key_argument(context, request.key, request.key_windows_1251))
+            return context.finish(1);
         return run(context, request);
     } catch (const std::bad_alloc&) {
         // Unwound: whatever file the run was making is gone by now.
