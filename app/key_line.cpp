@@ -95,10 +95,10 @@ int get_key(run_context& run, const run_request& request,
     key_word key{};
     const int n = cut_key(line, key);
     if (line.size() > key.size() - 1) {
-        const std::string shown =
-            console_text(reinterpret_cast<const std::uint8_t*>(key.data()), key.size() - 1);
-        const std::string note = "the key is cut to its first 9 characters: " + shown;
-        run.say(note.c_str());
+        std::fprintf(stderr, "%s: the key is cut to its first 9 characters: ", run.program());
+        write_windows_1251(stderr, reinterpret_cast<const std::uint8_t*>(key.data()),
+                           key.size() - 1);
+        std::fputc('\n', stderr);
     }
     fill_column_order(order.data(), n, key.data());
     if (!request.quiet)

@@ -90,5 +90,7 @@ bool argument_characters(const char* argument, std::string& utf8);
 enum class console_read { typed_characters, not_console, failed };
 console_read read_console_key(std::string& line);
 
-// Windows-1251 text as the console's character set shows it; a letter it cannot show is '?'.
-std::string console_text(const std::uint8_t* text, std::size_t size);
+// Writes Windows-1251 text to stream as the console's character set shows it: a console on
+// Windows takes characters; elsewhere the bytes are in the locale's (or the console's code
+// page's) character set, and a letter it cannot show is '?'.
+void write_windows_1251(std::FILE* stream, const std::uint8_t* text, std::size_t size);

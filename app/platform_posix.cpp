@@ -305,7 +305,7 @@ console_read read_console_key(std::string&) {
     return console_read::not_console; // a terminal here sends bytes in the locale's set
 }
 
-std::string console_text(const std::uint8_t* text, std::size_t size) {
+void write_windows_1251(std::FILE* stream, const std::uint8_t* text, std::size_t size) {
     const iconv_t convert = iconv_open(nl_langinfo(CODESET), "WINDOWS-1251");
     // iconv_open's failure value, as iconv.h defines it.
     const auto failed = reinterpret_cast<iconv_t>(-1); // NOLINT(performance-no-int-to-ptr)
@@ -326,5 +326,5 @@ std::string console_text(const std::uint8_t* text, std::size_t size) {
     }
     if (convert != failed)
         iconv_close(convert);
-    return shown;
+    std::fwrite(shown.data(), 1, shown.size(), stream);
 }

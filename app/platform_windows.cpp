@@ -109,6 +109,9 @@ int write_failure(int error) {
     const DWORD system_error = GetLastError();
     if (system_error == ERROR_DISK_FULL || system_error == ERROR_HANDLE_DISK_FULL)
         return ENOSPC;
+    // A pipe whose reader has gone, which the runtime calls EINVAL too.
+    if (system_error == ERROR_NO_DATA || system_error == ERROR_BROKEN_PIPE)
+        return EPIPE;
     return error;
 }
 
@@ -328,8 +331,22 @@ console_read read_console_key(std::string& line) {
     return console_read::typed_characters;
 }
 
-std::string console_text(const std::uint8_t* text, std::size_t size) {
-    // The console's own code page; out of a console, the system's.
+void write_windows_1251(std::FILE* stream, const std::uint8_t* text, std::size_t size) {
+    const HANDLE h = handle_of(stream);
+    DWORD mode = 0;
+    if (GetConsoleMode(h, &mode) != 0) {
+        // A console takes characters, whatever its code page.
+        std::wstring wide(size, L'\0');
+        const int length =
+            MultiByteToWideChar(1251, 0, reinterpret_cast<const char*>(text),
+                                static_cast<int>(size), wide.data(), static_cast<int>(size));
+        std::fflush(stream);
+        DWORD written = 0;
+        if (length > 0)
+            WriteConsoleW(h, wide.data(), static_cast<DWORD>(length), &written, nullptr);
+        return;
+    }
+    // Redirected: bytes in the console's code page, or the system's out of a console.
     UINT page = GetConsoleOutputCP();
     if (page == 0)
         page = GetACP();
@@ -348,5 +365,5 @@ std::string console_text(const std::uint8_t* text, std::size_t size) {
         else
             shown += '?';
     }
-    return shown;
+    std::fwrite(shown.data(), 1, shown.size(), stream);
 }

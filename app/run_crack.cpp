@@ -48,9 +48,9 @@ void print_candidates(run_context& run, const std::vector<key_candidate>& found,
         candidate_key_word(c, key.data());
         std::vector<std::uint8_t> plain(c.letters);
         decipher_letters(letters, c.letters, c.order.data(), c.n, plain.data());
-        const std::string shown = console_text(plain.data(), std::min(plain.size(), shown_letters));
-        std::fprintf(run.console(), "%-9s  %6d  %11.3f  %s\n", key.data(), c.n, c.rank,
-                     shown.c_str());
+        std::fprintf(run.console(), "%-9s  %6d  %11.3f  ", key.data(), c.n, c.rank);
+        write_windows_1251(run.console(), plain.data(), std::min(plain.size(), shown_letters));
+        std::fputc('\n', run.console());
     }
     run.flush_standard_output();
 }
