@@ -1,5 +1,6 @@
 // The command line read in-process: argv in; key, operands, status and message out.
 #include "app/command_line.hpp"
+#include "app/platform.hpp"
 
 #include <gtest/gtest.h>
 
@@ -167,6 +168,25 @@ TEST(CommandLine, Parses) {
         EXPECT_EQ(r.longest, c.longest);
         EXPECT_EQ(r.top, c.top);
     }
+}
+
+} // namespace
+
+namespace {
+
+// On Windows the arguments are made anew from the system's own copy: a second call must hand
+// out the same ones, and leave the first call's pointers good.
+TEST(CommandLine, ArgumentsAreMadeOnce) {
+    std::string program = "tool_tests";
+    char* given[] = {program.data(), nullptr};
+    const int argc = ::testing::internal::GetArgvs().empty()
+                         ? 1
+                         : static_cast<int>(::testing::internal::GetArgvs().size());
+    char** first = command_line_arguments(argc, given);
+    const std::string first_name = first[0];
+    char** second = command_line_arguments(argc, given);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(std::string(first[0]), first_name);
 }
 
 } // namespace
