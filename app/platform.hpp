@@ -24,9 +24,9 @@ void guard_standard_streams();
 // system only calls inaccessible is named as one.
 int open_failure(const char* name, int error);
 
-// The reason to give for a failed write or close: error, except where the C runtime names a
-// full disk otherwise.
-int write_failure(int error);
+// The reason to give for a failed write or close of stream (null once it is closed): error,
+// except where the C runtime names a full disk or a pipe with no reader otherwise.
+int write_failure(std::FILE* stream, int error);
 
 // What an open stream, or the file a name leads to, is. A name's links are followed.
 file_identity identify(std::FILE* file);

@@ -130,7 +130,7 @@ int open_failure(const char*, int error) {
     return error;
 }
 
-int write_failure(int error) {
+int write_failure(std::FILE*, int error) {
     return error;
 }
 

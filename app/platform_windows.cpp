@@ -104,13 +104,15 @@ file_identity identity_of_handle(HANDLE h) {
 
 } // namespace
 
-int write_failure(int error) {
+int write_failure(std::FILE* stream, int error) {
     // The runtime maps a full disk to EINVAL; the system still knows better.
     const DWORD system_error = GetLastError();
     if (system_error == ERROR_DISK_FULL || system_error == ERROR_HANDLE_DISK_FULL)
         return ENOSPC;
-    // A pipe whose reader has gone, which the runtime calls EINVAL too.
-    if (system_error == ERROR_NO_DATA || system_error == ERROR_BROKEN_PIPE)
+    // A pipe whose reader has gone is EINVAL or EACCES to the runtime, and the system's reason
+    // is often overwritten by then: on a pipe, nothing else makes a write fail so.
+    if ((error == EINVAL || error == EACCES) && stream != nullptr &&
+        GetFileType(handle_of(stream)) == FILE_TYPE_PIPE)
         return EPIPE;
     return error;
 }
@@ -245,10 +247,10 @@ bool commit_beside(std::FILE* temp, const std::string& temp_name, const char* na
                    bool& owner_only) {
     owner_only = false;
     bool done = std::fflush(temp) == 0 && FlushFileBuffers(handle_of(temp)) != 0;
-    int error = done ? 0 : write_failure(errno != 0 ? errno : EIO);
+    int error = done ? 0 : write_failure(temp, errno != 0 ? errno : EIO);
     if (std::fclose(temp) != 0 && done) {
         done = false;
-        error = write_failure(errno);
+        error = write_failure(nullptr, errno);
     }
     if (done && MoveFileExW(widen(temp_name.c_str()).c_str(), widen(name).c_str(),
                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {

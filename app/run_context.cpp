@@ -24,7 +24,7 @@ void run_context::say(const char* message) const {
 int run_context::flush_standard_output() {
     // errno still holds the reason when an earlier flush of the same text failed.
     if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && standard_output_error_ == 0)
-        standard_output_error_ = errno != 0 ? write_failure(errno) : EIO;
+        standard_output_error_ = errno != 0 ? write_failure(stdout, errno) : EIO;
     return standard_output_error_;
 }
 

@@ -101,7 +101,7 @@ int crack_run(run_context& run, const run_request& request) {
     const stream_fault fault = decipher_stream(reader, out.stream(), best.order.data(), best.n,
                                                buffer.get(), io_chunk_size, held);
     return finish_run(run, in, out, output_name,
-                      stream_status(run, fault, input_name, output_name));
+                      stream_status(run, fault, input_name, out.stream(), output_name));
 }
 
 } // namespace

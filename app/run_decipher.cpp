@@ -80,7 +80,8 @@ int decipher_run(run_context& run, const run_request& request) {
     const auto buffer = make_io_buffer(io_chunk_size);
     const stream_fault fault =
         decipher_stream(reader, out.stream(), order.data(), n, buffer.get(), io_chunk_size);
-    return finish_run(run, in, out, out_name, stream_status(run, fault, in_name, out_name));
+    return finish_run(run, in, out, out_name,
+                      stream_status(run, fault, in_name, out.stream(), out_name));
 }
 
 } // namespace

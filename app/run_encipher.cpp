@@ -62,7 +62,7 @@ int encipher_run(run_context& run, const run_request& request) {
     std::uint64_t letters = 0;
     const stream_fault fault = encipher_stream(reader, out.stream(), order.data(), n, buffer.get(),
                                                io_chunk_size, &letters);
-    int status = stream_status(run, fault, in_name, out_name);
+    int status = stream_status(run, fault, in_name, out.stream(), out_name);
     // A text with no letters would leave an empty ciphertext in place of the old one.
     if (status == 0 && letters == 0) {
         run.report(shown_input_name(in_name), "no letters");

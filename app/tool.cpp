@@ -38,12 +38,13 @@ int run_guarded(const tool_interface& tool, run_function run, int argc, char** a
     }
 }
 
-int stream_status(run_context& run, stream_fault fault, const char* in_name, const char* out_name) {
+int stream_status(run_context& run, stream_fault fault, const char* in_name, std::FILE* out,
+                  const char* out_name) {
     switch (fault) {
     case stream_fault::none: return 0;
     case stream_fault::read: run.report_errno(shown_input_name(in_name), errno); break;
     case stream_fault::write:
-        run.report_errno(shown_output_name(out_name), write_failure(errno));
+        run.report_errno(shown_output_name(out_name), write_failure(out, errno));
         break;
     }
     return 1;
@@ -68,7 +69,7 @@ int finish_run(run_context& run, std::FILE* in, output_file& out, const char* ou
     // A full disk may only show when the last buffered letters go out.
     bool owner_only = false;
     if (!out.finish(owner_only) && status == 0) {
-        const int error = write_failure(errno);
+        const int error = write_failure(nullptr, errno);
         if (owner_only)
             std::fprintf(stderr,
                          "%s: %s: %s (the folder allows only the file's owner to replace it)\n",

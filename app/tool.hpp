@@ -17,7 +17,8 @@ using run_function = int (*)(run_context& run, const run_request& request);
 int run_guarded(const tool_interface& tool, run_function run, int argc, char** argv);
 
 // 0 for a block loop that went through, else 1 after naming the file that failed and why.
-int stream_status(run_context& run, stream_fault fault, const char* in_name, const char* out_name);
+int stream_status(run_context& run, stream_fault fault, const char* in_name, std::FILE* out,
+                  const char* out_name);
 
 // Closes in (standard input excepted) and finishes out: a file written in place is closed, a
 // replacing one put in place when status is 0 and discarded otherwise; standard output is
