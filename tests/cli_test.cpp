@@ -776,6 +776,7 @@ std::vector<run_case> make_cli_cases() {
     help.out_prefix = true;
     help.err = "";
     run_case version = help;
+    version.name = "--version";
     version.args = {"--version"};
     version.out = "decipher 1.";
     run_case utf16 = keyed("UTF-16 refused", {"-k", key}, "\xFF\xFE\x1F\x04"_b, ""_b);
@@ -789,6 +790,7 @@ std::vector<run_case> make_cli_cases() {
     utf16_plain.out = "";
     utf16_plain.err = "encipher: Plain.txt: UTF-16 text; save it as UTF-8 or Windows-1251";
     run_case utf16_crack = utf16;
+    utf16_crack.name = "crack: UTF-16 refused";
     utf16_crack.tool = "crack";
     utf16_crack.args = {};
     utf16_crack.decrypt_before = "old"_b;
