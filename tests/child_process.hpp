@@ -17,8 +17,10 @@ struct child_setup {
     // If not 0: standard input is a pipe held open, and once a file named "tmp.*"
     // appears, the child gets this signal.
     int signal = 0;
-    bool as_other_user = false;   // run as an unprivileged user when the test runs as root
-    const char* locale = nullptr; // LC_ALL for the child, if set
+    bool as_other_user = false;            // run as an unprivileged user when the test runs as root
+    const char* locale = nullptr;          // LC_ALL for the child, if set
+    std::filesystem::path stdin_path = {}; // if not empty, standard input instead of dir/stdin
+    bool posix_only = false;               // the row names POSIX devices or files
 };
 
 // Runs the child to its end and returns its exit status, 128 + the signal that ended it, or -1

@@ -77,7 +77,7 @@ int run_child(const child_setup& setup) {
         else if (setup.signal != 0)
             put(key_pipe[0], 0);
         else
-            put(open("stdin", O_RDONLY), 0);
+            put(open(setup.stdin_path.empty() ? "stdin" : setup.stdin_path.c_str(), O_RDONLY), 0);
         if (key_pipe[1] >= 0)
             close(key_pipe[1]);
         if (setup.as_other_user && other_user() >= 0 &&

@@ -85,6 +85,8 @@ const char* cannot_set_up(bool fifo, bool symlink, bool dev_full, const child_se
         return "Windows has no full device and no file size limit to stand in for a full disk";
     if (setup.stdin_closed)
         return "a Windows child cannot start with a closed standard input";
+    if (!setup.stdin_path.empty() || setup.posix_only)
+        return "the row names POSIX devices or files";
     if (setup.memory_limit != 0)
         return "no address-space limit is set for a Windows child here";
     if (setup.signal != 0)

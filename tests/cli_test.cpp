@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cctype>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -21,7 +22,17 @@ namespace fs = std::filesystem;
 
 // hard_link and symlink: Decrypt.txt another name of Crypt.txt; as the kind of Crypt.txt,
 // symlink is the other way round. fifo: a named pipe that a writer feeds once.
-enum class place { file, absent, directory, dev_full, hard_link, symlink, fifo };
+// Signals a Windows build has no names for; its signal rows are skipped.
+#ifdef _WIN32
+constexpr int user_signal = 10;
+constexpr int timer_signal = 26;
+#else
+constexpr int user_signal = SIGUSR1;
+constexpr int timer_signal = SIGVTALRM;
+#endif
+
+// dangling: as the kind of Crypt.txt, a symbolic link to a Decrypt.txt that is not there.
+enum class place { file, absent, directory, dev_full, hard_link, symlink, fifo, dangling };
 
 struct run_case {
     std::string name;
@@ -54,7 +65,9 @@ struct run_case {
     const char* crypt_file = "Crypt.txt";
     const char* decrypt_file = "Decrypt.txt";
     const char* plain_file = "Plain.txt";
-    bool err_lines_any = false; // standard error may hold more lines than err
+    bool err_lines_any = false;       // standard error may hold more lines than err
+    const char* stdin_path = nullptr; // standard input, if not the key input: /dev/zero, "."
+    bool posix_only = false;          // names POSIX devices: skipped on Windows
 };
 
 // A name in UTF-8, on every platform.
@@ -112,6 +125,9 @@ void run(const run_case& c) {
     setup.signal = c.signal;
     setup.as_other_user = c.who == run_case::other;
     setup.locale = c.locale;
+    setup.posix_only = c.posix_only;
+    if (c.stdin_path != nullptr)
+        setup.stdin_path = c.stdin_path;
 #ifndef _WIN32
     if (c.locale == nullptr)
         setup.locale = "C.UTF-8";
@@ -123,7 +139,8 @@ void run(const run_case& c) {
         return std::find(kinds.begin(), kinds.end(), p) != kinds.end();
     };
     std::string why =
-        cannot_set_up(uses(place::fifo), uses(place::symlink), uses(place::dev_full), setup);
+        cannot_set_up(uses(place::fifo), uses(place::symlink) || uses(place::dangling),
+                      uses(place::dev_full), setup);
 #ifdef _WIN32
     if (c.crypt_mode != fs::perms::none)
         why = "Windows files have no POSIX permissions to keep";
@@ -134,9 +151,10 @@ void run(const run_case& c) {
     }
     const fs::path crypt = dir / utf8_path(c.crypt_file);
     const fs::path decrypt = dir / utf8_path(c.decrypt_file);
-    if (c.crypt_kind == place::symlink) { // by a relative name
-        spill(decrypt, c.crypt);
-        make(crypt, c.crypt_kind, {}, utf8_path(c.decrypt_file));
+    if (c.crypt_kind == place::symlink || c.crypt_kind == place::dangling) { // by a relative name
+        if (c.crypt_kind == place::symlink)
+            spill(decrypt, c.crypt);
+        make(crypt, place::symlink, {}, utf8_path(c.decrypt_file));
     } else {
         make(crypt, c.crypt_kind, c.crypt, {});
         make(decrypt, c.decrypt_kind, c.decrypt_before, crypt); // by an absolute name
@@ -177,6 +195,10 @@ void run(const run_case& c) {
     }
     if (c.crypt_kind == place::absent && std::string(c.tool) != "encipher") {
         EXPECT_FALSE(fs::exists(crypt)) << "an input made";
+    }
+    if (c.crypt_kind == place::dangling) {
+        EXPECT_TRUE(fs::is_symlink(crypt)) << "the link removed";
+        EXPECT_FALSE(fs::exists(decrypt)) << "the input made";
     }
     if (c.crypt_kind == place::fifo) {
         EXPECT_EQ(fs::status(crypt).type(), fs::file_type::fifo);
@@ -228,6 +250,7 @@ const std::vector<std::int32_t> klyuch = {0, 1, 3, 2};
 // Built once, in this order: the rows draw on one generator in turn.
 std::vector<run_case> make_cli_cases() {
     std::mt19937 rng(5);
+    static const std::string long_name(250, 'c');
     // ЗАГАДКА typed on a UTF-8 terminal; the order its Windows-1251 letters give, and the order
     // its first nine bytes give.
     const bytes zagadka_utf8 = "\xD0\x97\xD0\x90\xD0\x93\xD0\x90\xD0\x94\xD0\x9A\xD0\x90\n"_b;
@@ -259,12 +282,41 @@ std::vector<run_case> make_cli_cases() {
          .out = prompt + "INDEX SORT COMPLEATE: 6 3 1 2 4 0 5 \n",
          .decrypt = lowercase(plain),
          .locale = utf8},
-        {.name = "UTF-8 key, C locale: its bytes",
-         .crypt = encipher(plain, zagadka_bytes),
+        {.name = "UTF-8 key, C locale: read as UTF-8, and said so",
+         .crypt = encipher(plain, zagadka),
          .key_input = zagadka_utf8,
-         .out = prompt + "INDEX SORT COMPLEATE: 7 3 5 1 8 6 4 2 0 \n",
+         .out = prompt + "INDEX SORT COMPLEATE: 6 3 1 2 4 0 5 \n",
+         .decrypt = lowercase(plain),
+         .err = "decipher: the locale is C; the key was read as UTF-8",
+         .locale = "C"},
+        {.name = "Windows-1251 key, C locale: its bytes",
+         .crypt = encipher(plain, zagadka),
+         .key_input = "\xC7\xC0\xC3\xC0\xC4\xCA\xC0\n"_b,
+         .out = prompt + "INDEX SORT COMPLEATE: 6 3 1 2 4 0 5 \n",
          .decrypt = lowercase(plain),
          .locale = "C"},
+        {.name = "a UTF-8 key with no Cyrillic, C locale: its bytes",
+         .crypt = encipher(plain, {2, 1, 3, 0}),
+         .key_input = "b\xC3\xA9"
+                      "a\n"_b,
+         .out = prompt + "INDEX SORT COMPLEATE: 2 1 3 0 \n",
+         .decrypt = lowercase(plain),
+         .locale = "C"},
+        {.name = "a key character with no Windows-1251 form",
+         .crypt = cipher,
+         .key_input = "\xD0\x97\xE2\x9C\x93\n"_b,
+         .status = 1,
+         .out = prompt,
+         .decrypt = ""_b,
+         .err = "decipher: key: \"\xE2\x9C\x93\" has no Windows-1251 form",
+         .locale = utf8},
+        {.name = "a key character with no Windows-1251 form, given with -k: nothing touched",
+         .crypt = cipher,
+         .decrypt_kind = place::absent,
+         .status = 1,
+         .err = "decipher: key: \"\xE2\x9C\x93\" has no Windows-1251 form",
+         .args = {"-k", "\xD0\x97\xE2\x9C\x93"},
+         .locale = utf8},
         {.name = "Windows-1251 key, UTF-8 locale",
          .crypt = encipher(plain, zagadka),
          .key_input = "\xC7\xC0\xC3\xC0\xC4\xCA\xC0\n"_b,
@@ -279,16 +331,24 @@ std::vector<run_case> make_cli_cases() {
                       "\xD0\x94\xD0\x95\xD0\xA2\xD0\x95\xD0\x9B\xD0\xAC\n"_b,
          .out = prompt + "INDEX SORT COMPLEATE: 2 5 0 8 6 4 1 3 7 \n",
          .decrypt = lowercase(plain),
+         .err = "decipher: the key is cut to its first 9 characters: "
+                "\xD0\x94\xD0\x9E\xD0\x91\xD0\xA0\xD0\x9E\xD0\x94\xD0\x95\xD0\xA2\xD0\x95",
          .locale = utf8},
         {.name = "key longer than 9",
          .crypt = sprinkle(rng, encipher(square, nine)),
          .key_input = "ABCDEFGHIJKL\n"_b,
          .out = prompt + "INDEX SORT COMPLEATE: 0 1 2 3 4 5 6 7 8 \n",
-         .decrypt = lowercase(square)},
+         .decrypt = lowercase(square),
+         .err = "decipher: the key is cut to its first 9 characters: ABCDEFGHI"},
         {.name = "CR LF key",
          .crypt = encipher(plain, {1, 0}),
          .key_input = "BA\r\n"_b,
          .out = prompt + "INDEX SORT COMPLEATE: 1 0 \n",
+         .decrypt = lowercase(plain)},
+        {.name = "CR at the end of the input",
+         .crypt = encipher(plain, {2, 0, 1}),
+         .key_input = "bca\r"_b,
+         .out = prompt + "INDEX SORT COMPLEATE: 2 0 1 \n",
          .decrypt = lowercase(plain)},
         {.name = "CR inside the key",
          .crypt = encipher(plain, {1, 2, 0}),
@@ -416,6 +476,39 @@ std::vector<run_case> make_cli_cases() {
          .status = 1,
          .decrypt = cipher,
          .err = "Crypt.txt and Decrypt.txt are the same file"},
+        {.name = "input a dangling link to the output: the link stays, nothing made",
+         .crypt_kind = place::dangling,
+         .decrypt_kind = place::absent,
+         .status = 1,
+         .out = "No file :(\n",
+         .err = "Crypt.txt: No such file or directory"},
+        {.name = "a device as text and output is not the same file",
+         .crypt_kind = place::absent,
+         .decrypt_kind = place::absent,
+         .out = "INDEX SORT COMPLEATE: 0 \n",
+         .args = {"-k", "a", "/dev/null", "/dev/null"},
+         .posix_only = true},
+        {.name = "standard input by another name needs -k",
+         .crypt_kind = place::absent,
+         .decrypt_kind = place::absent,
+         .status = 2,
+         .err = "decipher: the text comes from standard input, so the key must come with -k",
+         .args = {"/dev/stdin"},
+         .err_lines_any = true,
+         .posix_only = true},
+        {.name = "a folder as standard input: refused before the output is made",
+         .crypt_kind = place::absent,
+         .decrypt_kind = place::absent,
+         .status = 1,
+         .err = "decipher: standard input: Is a directory",
+         .args = {"-k", "K", "-", "made.txt"},
+         .stdin_path = "."},
+        {.name = "an endless key line of zero bytes: the first ends it",
+         .status = 1,
+         .out = prompt + "INDEX SORT COMPLEATE: \n",
+         .decrypt = ""_b,
+         .err = "decipher: key word: empty",
+         .stdin_path = "/dev/zero"},
         {.name = "input a named pipe",
          .crypt_kind = place::fifo,
          .crypt = sprinkle(rng, encipher(square, nine)),
@@ -458,6 +551,27 @@ std::vector<run_case> make_cli_cases() {
          .crypt_after = laid_out(encipher(plain, {1, 0})),
          .crypt_mode = fs::perms::owner_read | fs::perms::owner_write,
          .who = run_case::files_of_other},
+        {.name = "encipher: a read-only Crypt.txt is not replaced",
+         .crypt = "old"_b,
+         .key_input = "ba\n"_b,
+         .decrypt_kind = place::absent,
+         .status = 1,
+         .err = "encipher: Crypt.txt: Permission denied",
+         .tool = "encipher",
+         .plain_kind = place::file,
+         .plain_text = plain,
+         .crypt_mode = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read},
+        {.name = "encipher: an output name near the longest the system allows",
+         .crypt_kind = place::absent,
+         .decrypt_kind = place::absent,
+         .out = "INDEX SORT COMPLEATE: 1 0 \n",
+         .tool = "encipher",
+         .args = {"-k", "ba", "Plain.txt", long_name},
+         .plain_kind = place::file,
+         .plain_text = plain,
+         .crypt_after = laid_out(encipher(plain, {1, 0})),
+         .crypt_file = long_name.c_str(),
+         .posix_only = true},
         {.name = "encipher: Crypt.txt a named pipe, written through",
          .crypt_kind = place::fifo,
          .key_input = "\xCA\xCB\xDE\xD7\n"_b,
@@ -504,6 +618,24 @@ std::vector<run_case> make_cli_cases() {
          .plain_kind = place::file,
          .plain_text = plain,
          .signal = 1},
+        {.name = "encipher: SIGUSR1",
+         .crypt = "old"_b,
+         .decrypt_kind = place::absent,
+         .status = 128 + user_signal,
+         .tool = "encipher",
+         .out_prefix = true,
+         .plain_kind = place::file,
+         .plain_text = plain,
+         .signal = user_signal},
+        {.name = "encipher: SIGVTALRM",
+         .crypt = "old"_b,
+         .decrypt_kind = place::absent,
+         .status = 128 + timer_signal,
+         .tool = "encipher",
+         .out_prefix = true,
+         .plain_kind = place::file,
+         .plain_text = plain,
+         .signal = timer_signal},
         {.name = "encipher: full standard output",
          .crypt = "old"_b,
          .key_input = "ba\n"_b,
@@ -595,8 +727,8 @@ std::vector<run_case> make_cli_cases() {
          .crypt_kind = place::absent,
          .decrypt_kind = place::absent,
          .status = 2,
-         .err = "encipher: invalid option -- 'x'\nUsage: encipher [-k KEY | --key=KEY] "
-                "[PLAIN [CRYPT]]\n       encipher --help | --version",
+         .err = "encipher: invalid option -- 'x'\nUsage: encipher [-q] [-v] [-e ENCODING] "
+                "[-k KEY | --key=KEY] [PLAIN [CRYPT]]\n       encipher --help | --version",
          .tool = "encipher",
          .args = {"-x"}},
         {.name = "encipher's layout",
@@ -667,8 +799,8 @@ std::vector<run_case> make_cli_cases() {
          .crypt_kind = place::absent,
          .status = 2,
          .decrypt = "old"_b,
-         .err = "crack: invalid option -- 'k'\nUsage: crack [CRYPT [DECRYPT]]\n"
-                "       crack --help | --version",
+         .err = "crack: invalid option -- 'k'\nUsage: crack [-q] [-e ENCODING] [--crib WORD]... "
+                "[--length N[-M]] [--top N] [CRYPT [DECRYPT]]\n       crack --help | --version",
          .tool = "crack",
          .args = {"-k", "x"},
          .decrypt_before = "old"_b},
@@ -691,8 +823,9 @@ std::vector<run_case> make_cli_cases() {
     // The command line, and text as the user has it.
     const char* key = "\xD0\x9A\xD0\x9B\xD0\xAE\xD0\xA7"; // КЛЮЧ in UTF-8
     const std::string order_line = "INDEX SORT COMPLEATE: 0 1 3 2 \n";
-    const std::string usage = "\nUsage: decipher [-k KEY | --key=KEY] [CRYPT [DECRYPT]]\n"
-                              "       decipher --help | --version";
+    const std::string usage =
+        "\nUsage: decipher [-q] [-e ENCODING] [-k KEY | --key=KEY] [CRYPT [DECRYPT]]\n"
+        "       decipher --help | --version";
     const bytes text = lowercase(plain);
     const bytes laid = laid_out(encipher(plain, klyuch));
     const bytes bom = "\xEF\xBB\xBF"_b;
@@ -772,7 +905,7 @@ std::vector<run_case> make_cli_cases() {
                               "the text comes from standard input, so the key must come with -k");
     run_case help = refused("--help", {"--help"}, "");
     help.status = 0;
-    help.out = "Usage: decipher [-k KEY | --key=KEY] [CRYPT [DECRYPT]]\n";
+    help.out = "Usage: decipher [-q] [-e ENCODING] [-k KEY | --key=KEY] [CRYPT [DECRYPT]]\n";
     help.out_prefix = true;
     help.err = "";
     run_case version = help;
