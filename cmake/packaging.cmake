@@ -12,6 +12,7 @@ file(MAKE_DIRECTORY ${doc_dir})
 if(WIN32)
   install(TARGETS ${tools} RUNTIME DESTINATION .)
   install(FILES README.md LICENSE DESTINATION .)
+  install(FILES examples/Crypt.txt examples/plain-utf8.txt DESTINATION examples)
   # Rendered at build time, so only a packaging build needs mandoc.
   find_program(MANDOC mandoc)
   if(MANDOC)
@@ -48,6 +49,9 @@ else()
   list(POP_BACK gzipped changelog)
   install(FILES ${gzipped} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${changelog} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  # The shipped example: a ciphertext (key ЗАГАДКА) and its plaintext.
+  install(FILES examples/Crypt.txt examples/plain-utf8.txt
+          DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
   file(STRINGS cmake/changelog top LIMIT_COUNT 1)
   if(NOT top MATCHES "^${PROJECT_NAME} \\(${PROJECT_VERSION}\\)")
     message(WARNING "cmake/changelog has no entry for ${PROJECT_VERSION} at its top")
@@ -71,9 +75,11 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "keyed columnar transposition of Windows-1251 Cyrillic text")
 set(CPACK_PACKAGE_DESCRIPTION
     "Three tools for a keyed columnar transposition of the Cyrillic letters of
-Windows-1251 files in the current directory: decipher undoes it with a key
-word, encipher makes it, and crack finds the key from the ciphertext alone
-with a model of Russian letter 4-grams.")
+Windows-1251 or UTF-8 text, in files named on the command line (Crypt.txt,
+Decrypt.txt and Plain.txt in the current directory by default) or in a
+pipeline: decipher undoes it with a key word, encipher makes it, and crack
+finds the key from the ciphertext alone with a model of Russian text. An
+example ciphertext and its plaintext are in /usr/share/doc/decipher/examples.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # The same as in cmake/changelog.
