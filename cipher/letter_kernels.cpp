@@ -60,7 +60,6 @@ void check_utf8_from(const std::uint8_t* bytes, std::size_t from, std::size_t si
             if (b >= low && b <= high) {
                 ++check.held;
                 if (--check.need == 0) {
-                    check.cyrillic += check.lead >= 0xD0 && check.lead <= 0xD3 ? 1U : 0U;
                     check.lead = 0;
                     check.held = 0;
                 }
@@ -156,10 +155,6 @@ __attribute__((target("avx2"))) unsigned letter_mask(__m256i v) {
 
 unsigned ones(unsigned mask) {
     return static_cast<unsigned>(__builtin_popcount(mask));
-}
-
-__attribute__((target("popcnt"))) std::size_t ones64(std::uint64_t mask) {
-    return static_cast<std::size_t>(__builtin_popcountll(mask));
 }
 
 // Stores at out the letters of v whose bits are set in mask, in order, and up to 8 bytes of no
@@ -375,19 +370,15 @@ struct utf8_masks {
     std::uint64_t high;         // 80..FF
     std::uint64_t continuation; // 80..BF
     std::uint64_t lead;         // C2..DF, the lead of a two-byte character
-    std::uint64_t cyrillic;     // D0..D3, the lead of U+0400..U+04FF
 };
 
 __attribute__((target("ssse3"))) utf8_masks utf8_masks_of(__m128i v) {
     const __m128i continuation = _mm_cmpgt_epi8(_mm_set1_epi8(-64), v);
     const __m128i lead =
         _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(-63)), _mm_cmpgt_epi8(_mm_set1_epi8(-32), v));
-    const __m128i cyrillic =
-        _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(-49)), _mm_cmpgt_epi8(_mm_set1_epi8(-44), v));
     return {static_cast<std::uint64_t>(_mm_movemask_epi8(v)),
             static_cast<std::uint64_t>(_mm_movemask_epi8(continuation)),
-            static_cast<std::uint64_t>(_mm_movemask_epi8(lead)),
-            static_cast<std::uint64_t>(_mm_movemask_epi8(cyrillic))};
+            static_cast<std::uint64_t>(_mm_movemask_epi8(lead))};
 }
 
 __attribute__((target("avx2"))) std::uint64_t avx2_bits(__m256i m) {
@@ -398,31 +389,25 @@ __attribute__((target("avx2"))) utf8_masks utf8_masks_of(__m256i v) {
     const __m256i continuation = _mm256_cmpgt_epi8(_mm256_set1_epi8(-64), v);
     const __m256i lead = _mm256_and_si256(_mm256_cmpgt_epi8(v, _mm256_set1_epi8(-63)),
                                           _mm256_cmpgt_epi8(_mm256_set1_epi8(-32), v));
-    const __m256i cyrillic = _mm256_and_si256(_mm256_cmpgt_epi8(v, _mm256_set1_epi8(-49)),
-                                              _mm256_cmpgt_epi8(_mm256_set1_epi8(-44), v));
-    return {avx2_bits(v), avx2_bits(continuation), avx2_bits(lead), avx2_bits(cyrillic)};
+    return {avx2_bits(v), avx2_bits(continuation), avx2_bits(lead)};
 }
 
 // Masks a and b of two neighbouring runs of bytes, a first, as one of width `shift` + b's.
 utf8_masks joined(const utf8_masks& a, const utf8_masks& b, unsigned shift) {
     return {a.high | b.high << shift, a.continuation | b.continuation << shift,
-            a.lead | b.lead << shift, a.cyrillic | b.cyrillic << shift};
+            a.lead | b.lead << shift};
 }
 
 // Checks 64 bytes whose masks are m at once when they are ASCII and two-byte characters only,
 // and check has at most a two-byte character open; true then. Else checks nothing.
-__attribute__((target("popcnt"))) bool check_two_byte_run(const std::uint8_t* bytes,
-                                                          const utf8_masks& m, utf8_check& check) {
+bool check_two_byte_run(const std::uint8_t* bytes, const utf8_masks& m, utf8_check& check) {
     const bool open = check.need > 0;
     if (open && (check.need != 1 || check.held != 1 || check.lead >= 0xE0))
         return false;
     const std::uint64_t carried = open ? 1U : 0U;
     if (m.continuation != (m.lead << 1 | carried) || m.high != (m.continuation | m.lead))
         return false;
-    constexpr std::uint64_t last = std::uint64_t{1} << 63;
-    check.cyrillic += ones64(m.cyrillic & ~last);
-    check.cyrillic += open && check.lead >= 0xD0 && check.lead <= 0xD3 ? 1U : 0U;
-    const bool ends_open = (m.lead & last) != 0;
+    const bool ends_open = (m.lead >> 63) != 0;
     check.lead = ends_open ? bytes[63] : 0;
     check.held = ends_open ? 1 : 0;
     check.need = ends_open ? 1 : 0;
@@ -431,8 +416,8 @@ __attribute__((target("popcnt"))) bool check_two_byte_run(const std::uint8_t* by
 
 // Text that is ASCII and two-byte characters, as Russian UTF-8 is, is checked 64 bytes at a
 // time; anything else, and whatever begins inside a longer character, a byte at a time.
-__attribute__((target("ssse3,popcnt"))) void check_utf8_ssse3(const std::uint8_t* bytes,
-                                                              std::size_t size, utf8_check& check) {
+__attribute__((target("ssse3"))) void check_utf8_ssse3(const std::uint8_t* bytes, std::size_t size,
+                                                       utf8_check& check) {
     std::size_t i = 0;
     for (; i + 64 <= size; i += 64) {
         utf8_masks m = utf8_masks_of(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)));
@@ -447,8 +432,8 @@ __attribute__((target("ssse3,popcnt"))) void check_utf8_ssse3(const std::uint8_t
     check_utf8_from(bytes, i, size, check); // the short tail
 }
 
-__attribute__((target("avx2,popcnt"))) void check_utf8_avx2(const std::uint8_t* bytes,
-                                                            std::size_t size, utf8_check& check) {
+__attribute__((target("avx2"))) void check_utf8_avx2(const std::uint8_t* bytes, std::size_t size,
+                                                     utf8_check& check) {
     std::size_t i = 0;
     for (; i + 64 <= size; i += 64) {
         const utf8_masks m = joined(

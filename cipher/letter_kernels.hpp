@@ -53,7 +53,6 @@ struct utf8_check {
     std::uint8_t held = 0;     // its bytes so far, 0 when none is open
     std::uint8_t need = 0;     // the continuation bytes it still needs
     std::size_t malformed = 0; // bytes in no well-formed character
-    std::size_t cyrillic = 0;  // well-formed characters U+0400..U+04FF
 };
 
 // Goes on checking with bytes[0, size).

@@ -46,10 +46,18 @@ text_encoding judge_text(std::span<const std::uint8_t> start, bool at_end, std::
                                [](std::uint8_t b) { return b >= 0x80; });
     utf8_check check;
     check_utf8(start.data(), end, check);
+    // A lead byte D0..D3 is never a continuation, so each one with a continuation after it is a
+    // well-formed character U+0400..U+04FF, and each such character is one.
+    std::size_t cyrillic = 0;
+    for (std::size_t i = 1; i < end; ++i)
+        cyrillic +=
+            start[i - 1] >= 0xD0 && start[i - 1] <= 0xD3 && start[i] >= 0x80 && start[i] <= 0xBF
+                ? 1U
+                : 0U;
     const bool cut_at_end = check.need > 0 && !goes_on;
     const bool well_formed = check.malformed == 0 && !cut_at_end;
     const bool mostly_cyrillic =
-        check.cyrillic >= least_cyrillic && check.malformed <= high / bytes_per_malformed;
+        cyrillic >= least_cyrillic && check.malformed <= high / bytes_per_malformed;
     return well_formed || mostly_cyrillic ? text_encoding::utf8 : text_encoding::windows_1251;
 }
 

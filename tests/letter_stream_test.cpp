@@ -262,8 +262,8 @@ TEST(LetterStream, VectorPathsMatchScalar) {
                         utf8_check b = a;
                         check_utf8(in.data(), size, a);
                         check_utf8_scalar(in.data(), size, b);
-                        EXPECT_EQ(std::tie(a.lead, a.held, a.need, a.malformed, a.cyrillic),
-                                  std::tie(b.lead, b.held, b.need, b.malformed, b.cyrillic))
+                        EXPECT_EQ(std::tie(a.lead, a.held, a.need, a.malformed),
+                                  std::tie(b.lead, b.held, b.need, b.malformed))
                             << "size " << size;
                     }
                     // Room for all, for a third, for one; after a lead byte or not.
