@@ -11,7 +11,10 @@ constexpr std::size_t least_cyrillic = 4;
 // One malformed byte is allowed for each full such number of bytes above 0x7F.
 constexpr std::size_t bytes_per_malformed = 64;
 
+// The mark alone is an empty text as Notepad saves it in "Unicode".
 bool looks_like_utf16(std::span<const std::uint8_t> units, bool little_endian) {
+    if (units.empty())
+        return true;
     const std::size_t count = std::min(units.size() / 2, utf16_units_judged);
     std::size_t plausible = 0;
     for (std::size_t k = 0; k < count; ++k) {

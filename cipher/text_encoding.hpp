@@ -23,10 +23,10 @@ struct byte_order_mark {
 };
 
 // The mark at the start of start, which holds the text's first mark_window bytes or all of
-// it. EF BB BF is UTF-8. FF FE (FE FF) is UTF-16 little- (big-) endian when at least one whole
-// unit follows it and, of the first utf16_units_judged units after it, more than half have a
-// high byte of 0x00 or 0x04, as ASCII and Russian do; Windows-1251 text holds neither byte.
-// Else, alone included, they are the letters "яю" ("юя").
+// it. EF BB BF is UTF-8. FF FE (FE FF) is UTF-16 little- (big-) endian when nothing follows it
+// (an empty "Unicode" file), or when at least one whole unit does and, of the first
+// utf16_units_judged units after it, more than half have a high byte of 0x00 or 0x04, as ASCII
+// and Russian do; Windows-1251 text holds neither byte. Else they are the letters "яю" ("юя").
 byte_order_mark find_byte_order_mark(std::span<const std::uint8_t> start);
 
 // Windows-1251 or UTF-8, for a text with no mark. start is the text from its start, all of it

@@ -123,7 +123,7 @@ TEST(LetterStream, EncodingIsDecidedOnce) {
         {"UTF-16BE, half its units odd", "\xFE\xFF\x20\x14\x04\x3F"_b, w1251, "\xFE\xFF"_b, 0},
         {"\xFF\xFE then letters", "\xFF\xFE\xE0\xE1\xE2"_b, w1251, "\xFF\xFE\xE0\xE1\xE2"_b, 0},
         {"\xFE\xFF then words", "\xFE\xFF"_b + words, w1251, "\xFE\xFF"_b + letters, 0},
-        {"\xFF\xFE alone", "\xFF\xFE"_b, w1251, "\xFF\xFE"_b, 0},
+        {"\xFF\xFE alone", "\xFF\xFE"_b, utf16, ""_b, 0},
         {"\xFF\xFE and half a unit", "\xFF\xFE\x04"_b, w1251, "\xFF\xFE"_b, 0},
         {"a blank inside a character", "\xD0 \xBB"_b, w1251, "\xD0"_b, 0},
         {"a letter cut by the end", "abc \xE2"_b, w1251, "\xE2"_b, 0},

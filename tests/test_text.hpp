@@ -162,9 +162,9 @@ inline utf8_reading decode_utf8(const bytes& text) {
 }
 
 // The letters a reader must give, and the encoding it must decide, by the rule on the whole
-// text: a UTF-8 mark; a UTF-16 one followed by units most of whose high bytes (of up to 16) are
-// 0x00 or 0x04; else UTF-8 when the text up to its judged-th byte above 0x7F (all of it if it
-// has no more) is clean UTF-8, a character cut at that byte allowed only when more such bytes
+// text: a UTF-8 mark; a UTF-16 one alone or followed by units most of whose high bytes (of up
+// to 16) are 0x00 or 0x04; else UTF-8 when the text up to its judged-th byte above 0x7F (all of it
+// if it has no more) is clean UTF-8, a character cut at that byte allowed only when more such bytes
 // follow, or holds 4 Cyrillic characters and a malformed byte at most per full 64 bytes above
 // 0x7F, a cut at the very end not counted; else Windows-1251. skipped gets the bytes
 // of UTF-8 skipped as malformed.
@@ -189,7 +189,7 @@ inline bytes reference_letters(const bytes& text, std::size_t judged = io_chunk_
             const std::uint8_t b = text[text[0] == 0xFF ? i + 1 : i];
             plausible += b == 0 || b == 4 ? 1U : 0U;
         }
-        if (plausible * 2 > units)
+        if (plausible * 2 > units || text.size() == 2)
             decided = text_encoding::utf16;
     }
     if (encoding != nullptr)
