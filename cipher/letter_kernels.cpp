@@ -421,11 +421,10 @@ __attribute__((target("ssse3"))) void check_utf8_ssse3(const std::uint8_t* bytes
     std::size_t i = 0;
     for (; i + 64 <= size; i += 64) {
         utf8_masks m = utf8_masks_of(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)));
-        for (unsigned k = 1; k < 4; ++k)
-            m = joined(m,
-                       utf8_masks_of(
-                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 16 * k))),
-                       16 * k);
+        for (std::size_t k = 16; k < 64; k += 16)
+            m = joined(
+                m, utf8_masks_of(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + k))),
+                static_cast<unsigned>(k));
         if (!check_two_byte_run(bytes + i, m, check))
             check_utf8_from(bytes, i, i + 64, check);
     }
