@@ -398,49 +398,85 @@ utf8_masks joined(const utf8_masks& a, const utf8_masks& b, unsigned shift) {
             a.lead | b.lead << shift};
 }
 
-// Checks 64 bytes whose masks are m at once when they are ASCII and two-byte characters only,
-// and check has at most a two-byte character open; true then. Else checks nothing.
-bool check_two_byte_run(const std::uint8_t* bytes, const utf8_masks& m, utf8_check& check) {
-    const bool open = check.need > 0;
-    if (open && (check.need != 1 || check.held != 1 || check.lead >= 0xE0))
-        return false;
-    const std::uint64_t carried = open ? 1U : 0U;
-    if (m.continuation != (m.lead << 1 | carried) || m.high != (m.continuation | m.lead))
-        return false;
-    const bool ends_open = (m.lead >> 63) != 0;
-    check.lead = ends_open ? bytes[63] : 0;
-    check.held = ends_open ? 1 : 0;
-    check.need = ends_open ? 1 : 0;
-    return true;
+// Whether check can go on 64 bytes at a time: at most a two-byte character open.
+bool at_two_byte_boundary(const utf8_check& check) {
+    return check.need == 0 || (check.need == 1 && check.held == 1 && check.lead < 0xE0);
+}
+
+// Whether 64 bytes whose masks are m are ASCII and two-byte characters only, open (1) when a
+// two-byte character before them is still open.
+bool two_byte_only(const utf8_masks& m, std::uint64_t open) {
+    return m.continuation == (m.lead << 1 | open) && m.high == (m.continuation | m.lead);
+}
+
+// Where check stands after such bytes up to last, open when last is a lead byte.
+void after_two_byte_run(utf8_check& check, std::uint64_t open, std::uint8_t last) {
+    check.lead = open != 0 ? last : 0;
+    check.held = static_cast<std::uint8_t>(open);
+    check.need = static_cast<std::uint8_t>(open);
 }
 
 // Text that is ASCII and two-byte characters, as Russian UTF-8 is, is checked 64 bytes at a
-// time; anything else, and whatever begins inside a longer character, a byte at a time.
+// time, what is open kept in a register; anything else, and whatever begins inside a longer
+// character, a byte at a time.
 __attribute__((target("ssse3"))) void check_utf8_ssse3(const std::uint8_t* bytes, std::size_t size,
                                                        utf8_check& check) {
-    std::size_t i = 0;
-    for (; i + 64 <= size; i += 64) {
+    const auto masks_at = [bytes](std::size_t i) __attribute__((target("ssse3"))) {
         utf8_masks m = utf8_masks_of(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)));
         for (std::size_t k = 16; k < 64; k += 16)
             m = joined(
                 m, utf8_masks_of(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + k))),
                 static_cast<unsigned>(k));
-        if (!check_two_byte_run(bytes + i, m, check))
-            check_utf8_from(bytes, i, i + 64, check);
+        return m;
+    };
+    std::size_t i = 0;
+    while (i + 64 <= size) {
+        if (at_two_byte_boundary(check)) {
+            std::uint64_t open = check.need;
+            const std::size_t first = i;
+            for (; i + 64 <= size; i += 64) {
+                const utf8_masks m = masks_at(i);
+                if (!two_byte_only(m, open))
+                    break;
+                open = m.lead >> 63;
+            }
+            if (i > first)
+                after_two_byte_run(check, open, bytes[i - 1]);
+            if (i + 64 > size)
+                break;
+        }
+        check_utf8_from(bytes, i, i + 64, check);
+        i += 64;
     }
     check_utf8_from(bytes, i, size, check); // the short tail
 }
 
 __attribute__((target("avx2"))) void check_utf8_avx2(const std::uint8_t* bytes, std::size_t size,
                                                      utf8_check& check) {
-    std::size_t i = 0;
-    for (; i + 64 <= size; i += 64) {
-        const utf8_masks m = joined(
+    const auto masks_at = [bytes](std::size_t i) __attribute__((target("avx2"))) {
+        return joined(
             utf8_masks_of(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i))),
             utf8_masks_of(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i + 32))),
             32);
-        if (!check_two_byte_run(bytes + i, m, check))
-            check_utf8_from(bytes, i, i + 64, check);
+    };
+    std::size_t i = 0;
+    while (i + 64 <= size) {
+        if (at_two_byte_boundary(check)) {
+            std::uint64_t open = check.need;
+            const std::size_t first = i;
+            for (; i + 64 <= size; i += 64) {
+                const utf8_masks m = masks_at(i);
+                if (!two_byte_only(m, open))
+                    break;
+                open = m.lead >> 63;
+            }
+            if (i > first)
+                after_two_byte_run(check, open, bytes[i - 1]);
+            if (i + 64 > size)
+                break;
+        }
+        check_utf8_from(bytes, i, i + 64, check);
+        i += 64;
     }
     check_utf8_from(bytes, i, size, check); // the short tail
 }
