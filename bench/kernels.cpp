@@ -64,6 +64,21 @@ void utf8_letters(benchmark::State& state) {
     count_bytes(state, utf8.size());
 }
 
+// The check that counts malformed bytes, on the same UTF-8.
+void utf8_valid(benchmark::State& state) {
+    if (!use_level(state))
+        return;
+    const auto text = mixed_text(io_chunk_size);
+    std::vector<std::uint8_t> utf8(2 * text.size());
+    utf8.resize(encode_utf8_scalar(text.data(), text.size(), utf8.data()));
+    for (auto _ : state) { // NOLINT(clang-analyzer-deadcode.DeadStores)
+        utf8_check check;
+        check_utf8(utf8.data(), utf8.size(), check);
+        benchmark::DoNotOptimize(check);
+    }
+    count_bytes(state, utf8.size());
+}
+
 // Deciphered letters, all lowercase, written out as UTF-8: bytes per second of letters.
 void encode(benchmark::State& state) {
     if (!use_level(state))
@@ -128,6 +143,7 @@ constexpr int avx2 = static_cast<int>(simd_level::avx2);
 
 BENCHMARK(keep)->DenseRange(scalar, avx2);
 BENCHMARK(utf8_letters)->DenseRange(scalar, avx2);
+BENCHMARK(utf8_valid)->DenseRange(scalar, avx2);
 BENCHMARK(encode)->DenseRange(scalar, avx2);
 BENCHMARK(full_blocks)
     ->ArgsProduct({benchmark::CreateDenseRange(scalar, avx2, 1), {3, 4, 5, 7, 9}});

@@ -1,7 +1,7 @@
 // Any bytes as "Crypt.txt", read through the tool's reader in chunks of a size taken from the
 // input (small ones reach every boundary), with letter and block counts taken from the input, in
-// turn: the letters read are those of the slow reference, which decides the encoding by its rule
-// on the whole text and then decodes it a character at a time.
+// turn: the letters read, and the bytes skipped, are those of the slow reference, which decides
+// the encoding by its rule on the whole text and then decodes it a character at a time.
 #include "cipher/key_order.hpp"
 #include "cipher/letter_stream.hpp"
 #include "fuzz_input.hpp"
@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t chunk = data[2] < 0xF0 ? 8U + data[2] : io_chunk_size;
     bytes content(data + 3, size - 3);
     text_encoding encoding{};
-    const bytes letters = reference_letters(content, chunk / 4, &encoding);
+    std::size_t skipped = 0;
+    const bytes letters = reference_letters(content, chunk / 4, &encoding, &skipped);
 
     for_each_simd_level([&](simd_level) {
         std::FILE* stream = stream_over(content);
@@ -33,6 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         require(read == letters);
         require(reader.encoding == encoding);
+        require(skipped_bytes(reader) == skipped);
         require(!reader_failed(reader));
         std::fclose(stream);
     });

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <span>
+#include <tuple>
 #include <utility>
 
 namespace {
@@ -87,35 +89,63 @@ TEST(LetterStream, EncodingIsDecidedOnce) {
     const bytes ascii(std::size_t{300} * 1024, 'a');
     const bytes letters = "\xEF\xF0\xE8\xE2\xE5\xF2\xEC\xE8\xF0"_b;
     const bytes mark = "\xEF\xBB\xBF"_b;
+    std::mt19937 rng(7);
+    const bytes many_letters = random_letters(rng, 32767);
+    const bytes many = utf8_of(many_letters);
     struct row {
         const char* name;
         bytes text;
         text_encoding encoding;
         bytes letters;
+        std::size_t skipped; // bytes of UTF-8 skipped as malformed
     };
     const auto w1251 = text_encoding::windows_1251;
     const auto utf8 = text_encoding::utf8;
+    const auto utf16 = text_encoding::utf16;
     const row rows[] = {
-        {"Russian", words, w1251, letters},
-        {"\xD0\xBB (UTF-8 of \xCB) first", "\xD0\xBB "_b + words, w1251, "\xD0"_b + letters},
+        {"Russian", words, w1251, letters, 0},
+        {"\xD0\xBB (UTF-8 of \xCB) first", "\xD0\xBB "_b + words, w1251, "\xD0"_b + letters, 0},
         {"\xD0\xBB, 300 KiB of ASCII, then words", "\xD0\xBB"_b + ascii + words, w1251,
-         "\xD0"_b + letters},
-        {"300 KiB of ASCII first", ascii + words, w1251, letters},
-        {"UTF-8 after 300 KiB of ASCII", ascii + utf8_of(words), utf8, letters},
-        {"UTF-8 with its mark", mark + utf8_of(words), utf8, letters},
+         "\xD0"_b + letters, 0},
+        {"300 KiB of ASCII first", ascii + words, w1251, letters, 0},
+        {"UTF-8 after 300 KiB of ASCII", ascii + utf8_of(words), utf8, letters, 0},
+        {"UTF-8 with its mark", mark + utf8_of(words), utf8, letters, 0},
         {"\xD0\x81 and \xD1\x91 (\xA8, \xB8) are no letters", utf8_of("\xA8\xE0\xB8"_b), utf8,
-         "\xE0"_b},
-        {"a cut mark", "\xEF\xBB"_b + words, w1251, "\xEF"_b + letters},
-        {"malformed after the mark: skipped", mark + "\xE0\xE1\xD0\xB0"_b, utf8, "\xE0"_b},
-        {"UTF-16LE", "\xFF\xFE\x3F\x04"_b, text_encoding::utf16, ""_b},
-        {"UTF-16BE", "\xFE\xFF\x04\x3F"_b, text_encoding::utf16, ""_b},
-        {"a blank inside a character", "\xD0 \xBB"_b, w1251, "\xD0"_b},
-        {"a letter cut by the end", "abc \xE2"_b, w1251, "\xE2"_b},
-        {"overlong", "\xC1\xBF\xE0\x9F\xBF\xE0"_b, w1251, "\xC1\xE0\xE0"_b},
-        {"a surrogate", "\xED\xA0\x80\xE0"_b, w1251, "\xED\xE0"_b},
-        {"above U+10FFFF", "\xF4\x90\x80\x80\xD0\xB0"_b, w1251, "\xF4\xD0"_b},
-        {"the largest", "\xF4\x8F\xBF\xBF\xD0\xB0"_b, utf8, "\xE0"_b},
-        {"no letters", "\xC2\xA0"_b, utf8, ""_b},
+         "\xE0"_b, 0},
+        {"a cut mark", "\xEF\xBB"_b + words, w1251, "\xEF"_b + letters, 0},
+        {"malformed after the mark: skipped", mark + "\xE0\xE1\xD0\xB0"_b, utf8, "\xE0"_b, 2},
+        {"UTF-16LE", "\xFF\xFE\x3F\x04"_b, utf16, ""_b, 0},
+        {"UTF-16BE", "\xFE\xFF\x04\x3F"_b, utf16, ""_b, 0},
+        {"UTF-16LE ASCII, a dash among Russian",
+         "\xFF\xFE"
+         "a\0\x14\x20\x3F\x04\x10\x04"_b,
+         utf16, ""_b, 0},
+        {"UTF-16BE, half its units odd", "\xFE\xFF\x20\x14\x04\x3F"_b, w1251, "\xFE\xFF"_b, 0},
+        {"\xFF\xFE then letters", "\xFF\xFE\xE0\xE1\xE2"_b, w1251, "\xFF\xFE\xE0\xE1\xE2"_b, 0},
+        {"\xFE\xFF then words", "\xFE\xFF"_b + words, w1251, "\xFE\xFF"_b + letters, 0},
+        {"\xFF\xFE alone", "\xFF\xFE"_b, utf16, ""_b, 0},
+        {"\xFF\xFE and half a unit", "\xFF\xFE\x04"_b, w1251, "\xFF\xFE"_b, 0},
+        {"a blank inside a character", "\xD0 \xBB"_b, w1251, "\xD0"_b, 0},
+        {"a letter cut by the end", "abc \xE2"_b, w1251, "\xE2"_b, 0},
+        {"overlong", "\xC1\xBF\xE0\x9F\xBF\xE0"_b, w1251, "\xC1\xE0\xE0"_b, 0},
+        {"a surrogate", "\xED\xA0\x80\xE0"_b, w1251, "\xED\xE0"_b, 0},
+        {"above U+10FFFF", "\xF4\x90\x80\x80\xD0\xB0"_b, w1251, "\xF4\xD0"_b, 0},
+        {"the largest", "\xF4\x8F\xBF\xBF\xD0\xB0"_b, utf8, "\xE0"_b, 0},
+        {"no letters", "\xC2\xA0"_b, utf8, ""_b, 0},
+        {"UTF-8 cut by the end", utf8_of(words) + "\xD0"_b, utf8, letters, 1},
+        {"UTF-8 cut by the end inside a dash", utf8_of(words) + "\xE2\x80"_b, utf8, letters, 2},
+        {"32,767 letters and a stray byte", many.substr(0, 30000) + "\x80"_b + many.substr(30000),
+         utf8, many_letters, 1},
+        {"32 letters and a stray byte", "\xFF\n"_b + many.substr(0, 64), utf8,
+         many_letters.substr(0, 32), 1},
+        {"31 letters and a stray byte", "\xFF\n"_b + many.substr(0, 62), w1251,
+         "\xFF"_b + letters_of(many.substr(0, 62)), 0},
+        {"4 Cyrillic, cut by the end", "\xD0\xB0\xD0\xB1\xD0\xB2\xD0\xB3\xD1"_b, utf8,
+         "\xE0\xE1\xE2\xE3"_b, 1},
+        {"3 Cyrillic, cut by the end", "\xD0\xB0\xD0\xB1\xD0\xB2\xD1"_b, w1251,
+         "\xD0\xD0\xD0\xD1"_b, 0},
+        {"a UTF-8 word, then Windows-1251", utf8_of(letters) + " "_b + words, w1251,
+         letters_of(utf8_of(letters)) + letters, 0},
     };
     for (const auto& r : rows) {
         std::FILE* f = file_with(r.text);
@@ -123,10 +153,73 @@ TEST(LetterStream, EncodingIsDecidedOnce) {
         bytes read(r.text.size(), 0);
         read.resize(read_letters(reader, read.data(), read.size()));
         EXPECT_EQ(reader.encoding, r.encoding) << r.name;
+        EXPECT_EQ(decide_encoding(std::span(r.text.data(), r.text.size()), true), r.encoding)
+            << r.name;
         EXPECT_EQ(read, r.letters) << r.name;
-        EXPECT_EQ(reference_letters(r.text), r.letters) << r.name;
+        EXPECT_EQ(skipped_bytes(reader), r.skipped) << r.name;
+        std::size_t skipped = 0;
+        EXPECT_EQ(reference_letters(r.text, io_chunk_size / 4, nullptr, &skipped), r.letters)
+            << r.name;
+        EXPECT_EQ(skipped, r.skipped) << r.name;
         std::fclose(f);
     }
+}
+
+// The decision on a start that is not the whole text, or judged short.
+TEST(LetterStream, EncodingOfAStart) {
+    struct row {
+        const char* name;
+        bytes start;
+        bool at_end;
+        std::size_t judged;
+        text_encoding encoding;
+    };
+    const bytes cut = "\xD0\xB0\xD0"_b;
+    const row rows[] = {
+        {"cut, more to come", cut, false, bytes_judged, text_encoding::utf8},
+        {"cut, the end", cut, true, bytes_judged, text_encoding::windows_1251},
+        {"cut where judging ends", cut + "\xB1\xFF\xFF"_b, true, 3, text_encoding::utf8},
+        {"judged to the end", cut + "\xB1\xFF\xFF"_b, true, 6, text_encoding::windows_1251},
+        {"a mark before malformed bytes", "\xEF\xBB\xBF\xFF\xFF"_b, true, bytes_judged,
+         text_encoding::utf8},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(decide_encoding(std::span(r.start.data(), r.start.size()), r.at_end, r.judged),
+                  r.encoding)
+            << r.name;
+}
+
+// Russian-like Windows-1251 text with what makes it look most like UTF-8 (one-letter words of
+// either case, the punctuation above 0x7F after them), and ciphertexts with a UTF-8 letter
+// dropped in: no excerpt of either that holds a word is UTF-8.
+TEST(LetterStream, Windows1251IsNeverUtf8) {
+    std::mt19937 rng(11);
+    static const bytes marks = "\xAB\xBB\x97\x96\x85\xB9\xA8\xB8\xA0 ,.\r\n"_b;
+    std::uniform_int_distribution<std::size_t> length(1, 8);
+    std::uniform_int_distribution<std::size_t> mark(0, marks.size() - 1);
+    bytes text;
+    while (text.size() < 200000)
+        text += random_letters(rng, length(rng)) + bytes(1 + length(rng) / 8, marks[mark(rng)]);
+    const bytes cipher = laid_out(random_letters(rng, 100000));
+    std::uniform_int_distribution<std::size_t> size(2, 3000);
+    int judged = 0;
+    for (int i = 0; i < 6000; ++i) {
+        const bytes& source = i % 2 == 0 ? text : cipher;
+        std::uniform_int_distribution<std::size_t> at(0, source.size() - 1);
+        bytes excerpt = source.substr(at(rng), size(rng));
+        if (i % 2 == 1)
+            excerpt.insert(at(rng) % excerpt.size(), "\xD0\xB0"_b);
+        const auto word = std::adjacent_find(excerpt.begin(), excerpt.end(), [](auto a, auto b) {
+            return is_letter_byte(a) && is_letter_byte(b);
+        });
+        if (word == excerpt.end())
+            continue;
+        ++judged;
+        ASSERT_EQ(decide_encoding(std::span(excerpt.data(), excerpt.size()), true),
+                  text_encoding::windows_1251)
+            << i;
+    }
+    EXPECT_GT(judged, 5000);
 }
 
 TEST(LetterStream, VectorPathsMatchScalar) {
@@ -162,6 +255,17 @@ TEST(LetterStream, VectorPathsMatchScalar) {
                     fast.assign(2 * size, 0);
                     fast.resize(encode_utf8(in.data(), size, fast.data()));
                     EXPECT_EQ(fast, encoded) << "size " << size;
+                    // Nothing open, a two-byte, three-byte or four-byte character open.
+                    for (const bytes& before : {""_b, "\xD0"_b, "\xE2\x80"_b, "\xF0"_b}) {
+                        utf8_check a;
+                        check_utf8_scalar(before.data(), before.size(), a);
+                        utf8_check b = a;
+                        check_utf8(in.data(), size, a);
+                        check_utf8_scalar(in.data(), size, b);
+                        EXPECT_EQ(std::tie(a.lead, a.held, a.need, a.malformed),
+                                  std::tie(b.lead, b.held, b.need, b.malformed))
+                            << "size " << size;
+                    }
                     // Room for all, for a third, for one; after a lead byte or not.
                     for (const std::size_t room : {size, size / 3, std::size_t{1}})
                         for (const std::uint8_t previous :

@@ -121,14 +121,17 @@ inline bytes utf8_of(const bytes& text) {
     return out;
 }
 
-// The slow reference for UTF-8: decodes text a character at a time, skipping what is malformed
-// (a lead byte and the continuation bytes that fit it), and returns the letters U+0410..U+044F as
-// Windows-1251. clean is cleared by anything malformed but a character cut at the very end, cut
-// set by that.
-inline bytes decode_utf8_letters(const bytes& text, bool& clean, bool& cut) {
-    clean = true;
-    cut = false;
-    bytes letters;
+// What the slow reference for UTF-8 finds, decoding a character at a time and skipping what is
+// malformed (a lead byte and the continuation bytes that fit it).
+struct utf8_reading {
+    bytes letters;             // U+0410..U+044F as Windows-1251
+    std::size_t malformed = 0; // bytes skipped, but for a character cut at the very end
+    std::size_t cut = 0;       // the bytes of that character
+    std::size_t cyrillic = 0;  // characters U+0400..U+04FF
+};
+
+inline utf8_reading decode_utf8(const bytes& text) {
+    utf8_reading r;
     for (std::size_t i = 0; i < text.size();) {
         const unsigned b = text[i];
         const std::size_t length = b < 0x80   ? 1
@@ -147,42 +150,62 @@ inline bytes decode_utf8_letters(const bytes& text, bool& clean, bool& cut) {
              ++k)
             code = code << 6 | (text[i + k] & 0x3FU);
         if (k == length && code >= 0x410 && code <= 0x44F)
-            letters += static_cast<std::uint8_t>(code - 0x410 + 0xC0);
-        cut = k < length && i + k == text.size();
-        clean = clean && (k == length || cut);
+            r.letters += static_cast<std::uint8_t>(code - 0x410 + 0xC0);
+        r.cyrillic += k == length && code >= 0x400 && code <= 0x4FF ? 1U : 0U;
+        if (k < length && i + k == text.size())
+            r.cut = k;
+        else if (k < length || length == 0)
+            r.malformed += k;
         i += k;
     }
-    return letters;
+    return r;
 }
 
 // The letters a reader must give, and the encoding it must decide, by the rule on the whole
-// text: a mark; else UTF-8 when the text up to its judged-th byte above 0x7F (all of it if it
-// has no more) is clean UTF-8, a character cut at that byte allowed only when more such bytes
-// follow; else Windows-1251.
+// text: a UTF-8 mark; a UTF-16 one alone or followed by units most of whose high bytes (of up
+// to 16) are 0x00 or 0x04; else UTF-8 when the text up to its judged-th byte above 0x7F (all of it
+// if it has no more) is clean UTF-8, a character cut at that byte allowed only when more such bytes
+// follow, or holds 4 Cyrillic characters and a malformed byte at most per full 64 bytes above
+// 0x7F, a cut at the very end not counted; else Windows-1251. skipped gets the bytes
+// of UTF-8 skipped as malformed.
 inline bytes reference_letters(const bytes& text, std::size_t judged = io_chunk_size / 4,
-                               text_encoding* encoding = nullptr) {
+                               text_encoding* encoding = nullptr, std::size_t* skipped = nullptr) {
     const bool mark = text.starts_with("\xEF\xBB\xBF"_b);
     const auto high = static_cast<std::size_t>(
         std::count_if(text.begin(), text.end(), [](std::uint8_t b) { return b >= 0x80; }));
     std::size_t end = 0;
     for (std::size_t seen = 0; seen < std::min(judged, high); ++end)
         seen += text[end] >= 0x80 ? 1U : 0U;
-    bool clean = false;
-    bool cut = false;
-    decode_utf8_letters(high > judged ? text.substr(0, end) : text, clean, cut);
-    text_encoding decided = mark || (high > 0 && clean && (!cut || high > judged))
-                                ? text_encoding::utf8
-                                : text_encoding::windows_1251;
-    if (text.starts_with("\xFF\xFE"_b) || text.starts_with("\xFE\xFF"_b))
-        decided = text_encoding::utf16;
+    const utf8_reading judged_part = decode_utf8(high > judged ? text.substr(0, end) : text);
+    const bool clean = judged_part.malformed == 0 && (judged_part.cut == 0 || high > judged);
+    const bool cyrillic =
+        judged_part.cyrillic >= 4 && judged_part.malformed * 64 <= std::min(high, judged);
+    text_encoding decided = mark || (high > 0 && (clean || cyrillic)) ? text_encoding::utf8
+                                                                      : text_encoding::windows_1251;
+    if (text.starts_with("\xFF\xFE"_b) || text.starts_with("\xFE\xFF"_b)) {
+        std::size_t units = 0;
+        std::size_t plausible = 0;
+        for (std::size_t i = 2; i + 1 < text.size() && units < 16; i += 2, ++units) {
+            const std::uint8_t b = text[text[0] == 0xFF ? i + 1 : i];
+            plausible += b == 0 || b == 4 ? 1U : 0U;
+        }
+        if (plausible * 2 > units || text.size() == 2)
+            decided = text_encoding::utf16;
+    }
     if (encoding != nullptr)
         *encoding = decided;
     bytes letters;
-    if (decided == text_encoding::utf8)
-        letters = decode_utf8_letters(text.substr(mark ? 3 : 0), clean, cut);
-    else if (decided == text_encoding::windows_1251)
+    std::size_t skipped_utf8 = 0;
+    if (decided == text_encoding::utf8) {
+        const utf8_reading all = decode_utf8(text.substr(mark ? 3 : 0));
+        letters = all.letters;
+        skipped_utf8 = all.malformed + all.cut;
+    } else if (decided == text_encoding::windows_1251) {
         std::copy_if(text.begin(), text.end(), std::back_inserter(letters),
                      [](std::uint8_t b) { return b >= 0xC0; });
+    }
+    if (skipped != nullptr)
+        *skipped = skipped_utf8;
     return letters;
 }
 

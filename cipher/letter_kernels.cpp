@@ -1,12 +1,9 @@
-#include "cipher/letter_stream.hpp"
+#include "cipher/letter_kernels.hpp"
 
 #include "cipher/simd.hpp"
 
-#include <algorithm>
 #include <array>
-#include <cassert>
-#include <cstring>
-#include <memory>
+#include <iterator>
 
 #if DECIPHER_X86
 #include <immintrin.h>
@@ -44,6 +41,48 @@ utf8_progress take_utf8_letters_from(const std::uint8_t* bytes, std::size_t from
     return {kept, i};
 }
 
+// Checks bytes[from, size) a byte at a time.
+void check_utf8_from(const std::uint8_t* bytes, std::size_t from, std::size_t size,
+                     utf8_check& check) {
+    for (std::size_t i = from; i < size; ++i) {
+        const std::uint8_t b = bytes[i];
+        if (check.need > 0) {
+            // The second byte's range depends on the lead; later ones are 80..BF.
+            const bool second = check.held == 1;
+            const std::uint8_t low = !second              ? 0x80
+                                     : check.lead == 0xE0 ? 0xA0
+                                     : check.lead == 0xF0 ? 0x90
+                                                          : 0x80;
+            const std::uint8_t high = !second              ? 0xBF
+                                      : check.lead == 0xED ? 0x9F
+                                      : check.lead == 0xF4 ? 0x8F
+                                                           : 0xBF;
+            if (b >= low && b <= high) {
+                ++check.held;
+                if (--check.need == 0) {
+                    check.lead = 0;
+                    check.held = 0;
+                }
+                continue;
+            }
+            check.malformed += check.held;
+            check.lead = 0;
+            check.held = 0;
+            check.need = 0;
+        }
+        if (b < 0x80)
+            continue;
+        const std::uint8_t length = b < 0xC2 ? 0 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : b < 0xF5 ? 4 : 0;
+        if (length == 0) {
+            ++check.malformed;
+            continue;
+        }
+        check.lead = b;
+        check.held = 1;
+        check.need = static_cast<std::uint8_t>(length - 1);
+    }
+}
+
 } // namespace
 
 std::size_t keep_letters_scalar(std::uint8_t* bytes, std::size_t size) {
@@ -68,6 +107,10 @@ std::size_t encode_utf8_scalar(const std::uint8_t* text, std::size_t size, std::
         }
     }
     return static_cast<std::size_t>(out - begin);
+}
+
+void check_utf8_scalar(const std::uint8_t* bytes, std::size_t size, utf8_check& check) {
+    check_utf8_from(bytes, 0, size, check);
 }
 
 #if DECIPHER_X86
@@ -322,249 +365,165 @@ encode_utf8_avx2(const std::uint8_t* text, std::size_t size, std::uint8_t* out) 
     return written + encode_utf8_ssse3(text + i, size - i, out + written);
 }
 
+// The bits of 64 bytes that a UTF-8 check looks at, bit i for byte i.
+struct utf8_masks {
+    std::uint64_t high;         // 80..FF
+    std::uint64_t continuation; // 80..BF
+    std::uint64_t lead;         // C2..DF, the lead of a two-byte character
+};
+
+__attribute__((target("ssse3"))) utf8_masks utf8_masks_of(__m128i v) {
+    const __m128i continuation = _mm_cmpgt_epi8(_mm_set1_epi8(-64), v);
+    const __m128i lead =
+        _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(-63)), _mm_cmpgt_epi8(_mm_set1_epi8(-32), v));
+    return {static_cast<std::uint64_t>(_mm_movemask_epi8(v)),
+            static_cast<std::uint64_t>(_mm_movemask_epi8(continuation)),
+            static_cast<std::uint64_t>(_mm_movemask_epi8(lead))};
+}
+
+__attribute__((target("avx2"))) std::uint64_t avx2_bits(__m256i m) {
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(m));
+}
+
+__attribute__((target("avx2"))) utf8_masks utf8_masks_of(__m256i v) {
+    const __m256i continuation = _mm256_cmpgt_epi8(_mm256_set1_epi8(-64), v);
+    const __m256i lead = _mm256_and_si256(_mm256_cmpgt_epi8(v, _mm256_set1_epi8(-63)),
+                                          _mm256_cmpgt_epi8(_mm256_set1_epi8(-32), v));
+    return {avx2_bits(v), avx2_bits(continuation), avx2_bits(lead)};
+}
+
+// Masks a and b of two neighbouring runs of bytes, a first, as one of width `shift` + b's.
+utf8_masks joined(const utf8_masks& a, const utf8_masks& b, unsigned shift) {
+    return {a.high | b.high << shift, a.continuation | b.continuation << shift,
+            a.lead | b.lead << shift};
+}
+
+// Whether check can go on 64 bytes at a time: at most a two-byte character open.
+bool at_two_byte_boundary(const utf8_check& check) {
+    return check.need == 0 || (check.need == 1 && check.held == 1 && check.lead < 0xE0);
+}
+
+// Whether 64 bytes whose masks are m are ASCII and two-byte characters only, open (1) when a
+// two-byte character before them is still open.
+bool two_byte_only(const utf8_masks& m, std::uint64_t open) {
+    return m.continuation == (m.lead << 1 | open) && m.high == (m.continuation | m.lead);
+}
+
+// Where check stands after such bytes up to last, open when last is a lead byte.
+void after_two_byte_run(utf8_check& check, std::uint64_t open, std::uint8_t last) {
+    check.lead = open != 0 ? last : 0;
+    check.held = static_cast<std::uint8_t>(open);
+    check.need = static_cast<std::uint8_t>(open);
+}
+
+// Text that is ASCII and two-byte characters, as Russian UTF-8 is, is checked 64 bytes at a
+// time, what is open kept in a register; anything else, and whatever begins inside a longer
+// character, a byte at a time.
+__attribute__((target("ssse3"))) void check_utf8_ssse3(const std::uint8_t* bytes, std::size_t size,
+                                                       utf8_check& check) {
+    const auto masks_at = [bytes](std::size_t i) __attribute__((target("ssse3"))) {
+        utf8_masks m = utf8_masks_of(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)));
+        for (std::size_t k = 16; k < 64; k += 16)
+            m = joined(
+                m, utf8_masks_of(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + k))),
+                static_cast<unsigned>(k));
+        return m;
+    };
+    std::size_t i = 0;
+    while (i + 64 <= size) {
+        if (at_two_byte_boundary(check)) {
+            std::uint64_t open = check.need;
+            const std::size_t first = i;
+            for (; i + 64 <= size; i += 64) {
+                const utf8_masks m = masks_at(i);
+                if (!two_byte_only(m, open))
+                    break;
+                open = m.lead >> 63;
+            }
+            if (i > first)
+                after_two_byte_run(check, open, bytes[i - 1]);
+            if (i + 64 > size)
+                break;
+        }
+        check_utf8_from(bytes, i, i + 64, check);
+        i += 64;
+    }
+    check_utf8_from(bytes, i, size, check); // the short tail
+}
+
+__attribute__((target("avx2"))) void check_utf8_avx2(const std::uint8_t* bytes, std::size_t size,
+                                                     utf8_check& check) {
+    const auto masks_at = [bytes](std::size_t i) __attribute__((target("avx2"))) {
+        return joined(
+            utf8_masks_of(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i))),
+            utf8_masks_of(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i + 32))),
+            32);
+    };
+    std::size_t i = 0;
+    while (i + 64 <= size) {
+        if (at_two_byte_boundary(check)) {
+            std::uint64_t open = check.need;
+            const std::size_t first = i;
+            for (; i + 64 <= size; i += 64) {
+                const utf8_masks m = masks_at(i);
+                if (!two_byte_only(m, open))
+                    break;
+                open = m.lead >> 63;
+            }
+            if (i > first)
+                after_two_byte_run(check, open, bytes[i - 1]);
+            if (i + 64 > size)
+                break;
+        }
+        check_utf8_from(bytes, i, i + 64, check);
+        i += 64;
+    }
+    check_utf8_from(bytes, i, size, check); // the short tail
+}
+
 } // namespace
 #endif
 
-std::size_t keep_letters(std::uint8_t* bytes, std::size_t size) {
+namespace {
+
+// The paths of one level.
+struct letter_kernels {
+    std::size_t (*keep_letters)(std::uint8_t*, std::size_t);
+    utf8_progress (*take_utf8_letters)(const std::uint8_t*, std::size_t, std::uint8_t,
+                                       std::uint8_t*, std::size_t);
+    std::size_t (*encode_utf8)(const std::uint8_t*, std::size_t, std::uint8_t*);
+    void (*check_utf8)(const std::uint8_t*, std::size_t, utf8_check&);
+};
+
+// By simd_level.
+constexpr letter_kernels kernel_table[] = {
+    {keep_letters_scalar, take_utf8_letters_scalar, encode_utf8_scalar, check_utf8_scalar},
 #if DECIPHER_X86
-    switch (simd_in_use()) {
-    case simd_level::avx2: return keep_letters_avx2(bytes, size);
-    case simd_level::ssse3: return keep_letters_ssse3(bytes, size);
-    case simd_level::scalar: break;
-    }
+    {keep_letters_ssse3, take_utf8_letters_ssse3, encode_utf8_ssse3, check_utf8_ssse3},
+    {keep_letters_avx2, take_utf8_letters_avx2, encode_utf8_avx2, check_utf8_avx2},
 #endif
-    return keep_letters_scalar(bytes, size);
+};
+
+const letter_kernels& kernels() {
+    const auto level = static_cast<std::size_t>(simd_in_use());
+    return kernel_table[level < std::size(kernel_table) ? level : 0];
+}
+
+} // namespace
+
+std::size_t keep_letters(std::uint8_t* bytes, std::size_t size) {
+    return kernels().keep_letters(bytes, size);
 }
 
 utf8_progress take_utf8_letters(const std::uint8_t* bytes, std::size_t size, std::uint8_t previous,
                                 std::uint8_t* letters, std::size_t room) {
-#if DECIPHER_X86
-    switch (simd_in_use()) {
-    case simd_level::avx2: return take_utf8_letters_avx2(bytes, size, previous, letters, room);
-    case simd_level::ssse3: return take_utf8_letters_ssse3(bytes, size, previous, letters, room);
-    case simd_level::scalar: break;
-    }
-#endif
-    return take_utf8_letters_scalar(bytes, size, previous, letters, room);
+    return kernels().take_utf8_letters(bytes, size, previous, letters, room);
 }
 
 std::size_t encode_utf8(const std::uint8_t* text, std::size_t size, std::uint8_t* out) {
-#if DECIPHER_X86
-    switch (simd_in_use()) {
-    case simd_level::avx2: return encode_utf8_avx2(text, size, out);
-    case simd_level::ssse3: return encode_utf8_ssse3(text, size, out);
-    case simd_level::scalar: break;
-    }
-#endif
-    return encode_utf8_scalar(text, size, out);
+    return kernels().encode_utf8(text, size, out);
 }
 
-namespace {
-
-// How a run of bytes reads as UTF-8.
-enum class utf8_form { whole, cut, malformed };
-
-// Strict UTF-8: the second byte's range depends on the first (no overlong forms, no surrogates,
-// nothing above U+10FFFF), later ones are 80..BF. `cut` when only the last character is
-// unfinished.
-utf8_form utf8_form_of(const std::uint8_t* bytes, std::size_t size) {
-    for (std::size_t i = 0; i < size;) {
-        const std::uint8_t b = bytes[i];
-        std::size_t length = 1;
-        std::uint8_t low = 0x80;
-        std::uint8_t high = 0xBF;
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        if (b >= 0xC2 && b <= 0xDF)
-            length = 2;
-        else if (b >= 0xE0 && b <= 0xEF)
-            length = 3;
-        else if (b >= 0xF0 && b <= 0xF4)
-            length = 4;
-        else
-            return utf8_form::malformed;
-        if (b == 0xE0)
-            low = 0xA0;
-        else if (b == 0xED)
-            high = 0x9F;
-        else if (b == 0xF0)
-            low = 0x90;
-        else if (b == 0xF4)
-            high = 0x8F;
-        for (std::size_t k = 1; k < length; ++k) {
-            if (i + k == size)
-                return utf8_form::cut;
-            const std::uint8_t c = bytes[i + k];
-            if (c < (k == 1 ? low : 0x80) || c > (k == 1 ? high : 0xBF))
-                return utf8_form::malformed;
-        }
-        i += length;
-    }
-    return utf8_form::whole;
-}
-
-// Moves bytes[from, to) to bytes[stored, ...) in place, keeping every byte at or above 0x80 and
-// of each run of ASCII only its first byte, none before the first byte above 0x7F: that reads
-// the same as Windows-1251 (no letters in ASCII) and as UTF-8 (an ASCII byte ends a character
-// as a run does). Counts the bytes above 0x7F in high; returns the new stored.
-std::size_t squeeze_ascii(std::uint8_t* bytes, std::size_t from, std::size_t to, std::size_t stored,
-                          std::size_t& high) {
-    for (std::size_t i = from; i < to; ++i) {
-        const std::uint8_t b = bytes[i];
-        const bool above = b >= 0x80;
-        if (above || (stored > 0 && bytes[stored - 1] >= 0x80)) {
-            bytes[stored++] = b;
-            high += above ? 1U : 0U;
-        }
-    }
-    return stored;
-}
-
-// Serves the bytes kept ahead, then reads straight into letters: asking for exactly the letters
-// still missing means the raw bytes always fit in the space left.
-std::size_t read_windows_1251(letter_reader& reader, std::uint8_t* letters, std::size_t wanted) {
-    std::size_t taken = 0;
-    while (taken < wanted && reader.ahead_at < reader.ahead_size) {
-        const std::size_t take = std::min(wanted - taken, reader.ahead_size - reader.ahead_at);
-        std::memcpy(letters + taken, reader.ahead.get() + reader.ahead_at, take);
-        reader.ahead_at += take;
-        taken += keep_letters(letters + taken, take);
-    }
-    while (taken < wanted && !reader.ended) {
-        const std::size_t asked = wanted - taken;
-        const std::size_t got = std::fread(letters + taken, 1, asked, reader.stream);
-        taken += keep_letters(letters + taken, got);
-        reader.ended = got < asked;
-    }
-    return taken;
-}
-
-// UTF-8 is read a chunk at a time into ahead; a letter whose lead byte ends one chunk is
-// finished by the next through previous.
-std::size_t read_utf8(letter_reader& reader, std::uint8_t* letters, std::size_t wanted) {
-    std::size_t taken = 0;
-    while (taken < wanted) {
-        if (reader.ahead_at == reader.ahead_size) {
-            if (reader.ended)
-                break;
-            const std::size_t got =
-                std::fread(reader.ahead.get(), 1, reader.chunk_size, reader.stream);
-            reader.ended = got < reader.chunk_size;
-            reader.ahead_at = 0;
-            reader.ahead_size = got;
-            continue;
-        }
-        const std::uint8_t* bytes = reader.ahead.get() + reader.ahead_at;
-        const utf8_progress step =
-            take_utf8_letters(bytes, reader.ahead_size - reader.ahead_at, reader.previous,
-                              letters + taken, wanted - taken);
-        if (step.bytes > 0)
-            reader.previous = bytes[step.bytes - 1];
-        reader.ahead_at += step.bytes;
-        taken += step.letters;
-    }
-    return taken;
-}
-
-void decide(letter_reader& reader, text_encoding encoding, bool mark) {
-    reader.decided = true;
-    reader.encoding = encoding;
-    reader.byte_order_mark = mark;
-}
-
-} // namespace
-
-letter_reader make_letter_reader(std::FILE* stream, std::size_t chunk_size) {
-    assert(chunk_size >= 8);
-    return {.stream = stream, .chunk_size = chunk_size, .ahead = make_io_buffer(chunk_size)};
-}
-
-bool read_byte_order_mark(letter_reader& reader) {
-    if (reader.mark_looked_for)
-        return reader.byte_order_mark;
-    reader.mark_looked_for = true;
-    std::uint8_t* const b = reader.ahead.get();
-    reader.ahead_size = std::fread(b, 1, 3, reader.stream);
-    reader.ended = reader.ahead_size < 3;
-    if (reader.ahead_size >= 2 &&
-        ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF))) {
-        decide(reader, text_encoding::utf16, true);
-        reader.ahead_at = reader.ahead_size; // no letters in it
-    } else if (reader.ahead_size == 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
-        decide(reader, text_encoding::utf8, true);
-        reader.ahead_at = 3;
-    }
-    return reader.byte_order_mark;
-}
-
-text_encoding decide_encoding(letter_reader& reader) {
-    if (reader.decided || read_byte_order_mark(reader))
-        return reader.encoding;
-    // Squeezed, the bytes read never outgrow ahead: each read starts with at most
-    // 2 * judged + 1 bytes stored and asks for no more than the rest.
-    std::uint8_t* const window = reader.ahead.get();
-    const std::size_t judged = reader.chunk_size / 4;
-    std::size_t high = 0;
-    std::size_t stored = squeeze_ascii(window, 0, reader.ahead_size, 0, high);
-    while (high <= judged && !reader.ended) {
-        const std::size_t asked = reader.chunk_size - stored;
-        const std::size_t got = std::fread(window + stored, 1, asked, reader.stream);
-        reader.ended = got < asked;
-        stored = squeeze_ascii(window, stored, stored + got, stored, high);
-    }
-    bool utf8 = high > 0;
-    if (utf8 && high > judged) { // the stream goes on: judge up to the judged-th high byte
-        std::size_t end = 0;
-        for (std::size_t seen = 0; seen < judged; ++end)
-            seen += window[end] >= 0x80 ? 1U : 0U;
-        utf8 = utf8_form_of(window, end) != utf8_form::malformed;
-    } else if (utf8) {
-        utf8 = utf8_form_of(window, stored) == utf8_form::whole;
-    }
-    decide(reader, utf8 ? text_encoding::utf8 : text_encoding::windows_1251, false);
-    reader.ahead_at = 0;
-    reader.ahead_size = stored;
-    return reader.encoding;
-}
-
-std::size_t read_letters(letter_reader& reader, std::uint8_t* letters, std::size_t wanted) {
-    switch (decide_encoding(reader)) {
-    case text_encoding::windows_1251: return read_windows_1251(reader, letters, wanted);
-    // Once UTF-8 is decided, malformed bytes further on are only non-letters, as they would be
-    // to an editor that shows them as replacement characters.
-    case text_encoding::utf8: return read_utf8(reader, letters, wanted);
-    case text_encoding::utf16: break;
-    }
-    return 0;
-}
-
-std::size_t read_block(letter_reader& reader, std::uint8_t* block, int n, std::size_t blocks) {
-    return read_letters(reader, block, block_letters(n) * blocks);
-}
-
-bool reader_failed(const letter_reader& reader) {
-    return std::ferror(reader.stream) != 0;
-}
-
-bool write_text(std::FILE* out, const std::uint8_t* text, std::size_t size, text_encoding encoding,
-                std::uint8_t* scratch, std::size_t scratch_size) {
-    if (encoding != text_encoding::utf8)
-        return std::fwrite(text, 1, size, out) == size;
-    assert(scratch_size >= 2);
-    for (std::size_t done = 0; done < size;) {
-        const std::size_t piece = std::min(size - done, scratch_size / 2);
-        const std::size_t bytes = encode_utf8(text + done, piece, scratch);
-        if (std::fwrite(scratch, 1, bytes, out) != bytes)
-            return false;
-        done += piece;
-    }
-    return true;
-}
-
-bool write_byte_order_mark(std::FILE* out, const letter_reader& reader) {
-    static constexpr std::uint8_t mark[] = {0xEF, 0xBB, 0xBF};
-    const bool utf8_mark = reader.byte_order_mark && reader.encoding == text_encoding::utf8;
-    return !utf8_mark || std::fwrite(mark, 1, sizeof mark, out) == sizeof mark;
+void check_utf8(const std::uint8_t* bytes, std::size_t size, utf8_check& check) {
+    kernels().check_utf8(bytes, size, check);
 }

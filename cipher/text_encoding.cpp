@@ -1,0 +1,72 @@
+#include "cipher/text_encoding.hpp"
+
+#include "cipher/letter_kernels.hpp"
+
+#include <algorithm>
+
+namespace {
+
+// The fewest Cyrillic characters that make a text with malformed bytes UTF-8.
+constexpr std::size_t least_cyrillic = 4;
+// One malformed byte is allowed for each full such number of bytes above 0x7F.
+constexpr std::size_t bytes_per_malformed = 64;
+
+// The mark alone is an empty text as Notepad saves it in "Unicode".
+bool looks_like_utf16(std::span<const std::uint8_t> units, bool little_endian) {
+    if (units.empty())
+        return true;
+    const std::size_t count = std::min(units.size() / 2, utf16_units_judged);
+    std::size_t plausible = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::uint8_t high = units[2 * k + (little_endian ? 1U : 0U)];
+        plausible += high == 0x00 || high == 0x04 ? 1U : 0U;
+    }
+    return count > 0 && 2 * plausible > count;
+}
+
+} // namespace
+
+byte_order_mark find_byte_order_mark(std::span<const std::uint8_t> start) {
+    const std::size_t size = start.size();
+    if (size >= 3 && start[0] == 0xEF && start[1] == 0xBB && start[2] == 0xBF)
+        return {true, text_encoding::utf8, 3};
+    const bool little = size >= 2 && start[0] == 0xFF && start[1] == 0xFE;
+    const bool big = size >= 2 && start[0] == 0xFE && start[1] == 0xFF;
+    if ((little || big) && looks_like_utf16(start.subspan(2), little))
+        return {true, text_encoding::utf16, 2};
+    return {false, text_encoding::windows_1251, 0};
+}
+
+text_encoding judge_text(std::span<const std::uint8_t> start, bool at_end, std::size_t judged) {
+    std::size_t end = 0;
+    std::size_t high = 0;
+    for (; end < start.size() && high < judged; ++end)
+        high += start[end] >= 0x80 ? 1U : 0U;
+    if (high == 0)
+        return text_encoding::windows_1251;
+    const bool goes_on =
+        !at_end || std::any_of(start.begin() + static_cast<std::ptrdiff_t>(end), start.end(),
+                               [](std::uint8_t b) { return b >= 0x80; });
+    utf8_check check;
+    check_utf8(start.data(), end, check);
+    // A lead byte D0..D3 is never a continuation, so each one with a continuation after it is a
+    // well-formed character U+0400..U+04FF, and each such character is one.
+    std::size_t cyrillic = 0;
+    for (std::size_t i = 1; i < end; ++i)
+        cyrillic +=
+            start[i - 1] >= 0xD0 && start[i - 1] <= 0xD3 && start[i] >= 0x80 && start[i] <= 0xBF
+                ? 1U
+                : 0U;
+    const bool cut_at_end = check.need > 0 && !goes_on;
+    const bool well_formed = check.malformed == 0 && !cut_at_end;
+    const bool mostly_cyrillic =
+        cyrillic >= least_cyrillic && check.malformed <= high / bytes_per_malformed;
+    return well_formed || mostly_cyrillic ? text_encoding::utf8 : text_encoding::windows_1251;
+}
+
+text_encoding decide_encoding(std::span<const std::uint8_t> start, bool at_end,
+                              std::size_t judged) {
+    const byte_order_mark mark =
+        find_byte_order_mark(start.first(std::min(start.size(), mark_window)));
+    return mark.found ? mark.encoding : judge_text(start.subspan(mark.size), at_end, judged);
+}

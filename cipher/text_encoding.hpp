@@ -1,0 +1,51 @@
+// Which encoding a text is in, judged from its start.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+// UTF-16 has no letters here: the tools refuse it.
+enum class text_encoding { windows_1251, utf8, utf16 };
+
+// UTF-16 is told from two letters "яю" or "юя" by up to this many 2-byte units after its mark.
+inline constexpr std::size_t utf16_units_judged = 16;
+// The most bytes a byte-order mark is judged by.
+inline constexpr std::size_t mark_window = 2 + 2 * utf16_units_judged;
+// Bytes above 0x7F that the choice between UTF-8 and Windows-1251 is made on, by default.
+inline constexpr std::size_t bytes_judged = 65536;
+
+// What a byte-order mark at the start of a text says.
+struct byte_order_mark {
+    bool found;
+    text_encoding encoding;
+    std::size_t size; // bytes of the mark
+};
+
+// The mark at the start of start, which holds the text's first mark_window bytes or all of
+// it. EF BB BF is UTF-8. FF FE (FE FF) is UTF-16 little- (big-) endian when nothing follows it
+// (an empty "Unicode" file), or when at least one whole unit does and, of the first
+// utf16_units_judged units after it, more than half have a high byte of 0x00 or 0x04, as ASCII
+// and Russian do; Windows-1251 text holds neither byte. Else they are the letters "яю" ("юя").
+byte_order_mark find_byte_order_mark(std::span<const std::uint8_t> start);
+
+// Windows-1251 or UTF-8, for a text with no mark. start is the text from its start, all of it
+// when at_end, else at least up to its judged-th byte above 0x7F; runs of ASCII in it may be
+// cut short to a byte, as that changes nothing here. What is judged is start up to that byte.
+// A character cut by the end of what is judged is not judged when the text goes on. UTF-8 when
+// the bytes judged hold a byte above 0x7F and either
+// - are well-formed UTF-8, strictly, no character cut by the end of the text; or
+// - hold at least 4 well-formed characters U+0400..U+04FF and at most one malformed byte (see
+//   utf8_check) for every full 64 bytes above 0x7F, a character cut by the end of the text not
+//   counted: a copy cut short, or a stray byte in a long text.
+// Else Windows-1251. A Windows-1251 letter is never a continuation byte and never a whole
+// character, so each one followed by another is a malformed byte: a Windows-1251 text is never
+// UTF-8 when the bytes judged hold two letters in a row for every 64 bytes above 0x7F, and
+// Russian words hold several each.
+text_encoding judge_text(std::span<const std::uint8_t> start, bool at_end,
+                         std::size_t judged = bytes_judged);
+
+// The encoding of a text whose start (as for judge_text, from the first byte) is start:
+// its mark's, else judge_text's after the mark.
+text_encoding decide_encoding(std::span<const std::uint8_t> start, bool at_end,
+                              std::size_t judged = bytes_judged);

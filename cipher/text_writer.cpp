@@ -1,0 +1,27 @@
+#include "cipher/text_writer.hpp"
+
+#include "cipher/letter_kernels.hpp"
+
+#include <algorithm>
+#include <cassert>
+
+bool write_text(std::FILE* out, const std::uint8_t* text, std::size_t size, text_encoding encoding,
+                std::uint8_t* scratch, std::size_t scratch_size) {
+    if (encoding != text_encoding::utf8)
+        return std::fwrite(text, 1, size, out) == size;
+    assert(scratch_size >= 2);
+    for (std::size_t done = 0; done < size;) {
+        const std::size_t piece = std::min(size - done, scratch_size / 2);
+        const std::size_t bytes = encode_utf8(text + done, piece, scratch);
+        if (std::fwrite(scratch, 1, bytes, out) != bytes)
+            return false;
+        done += piece;
+    }
+    return true;
+}
+
+bool write_byte_order_mark(std::FILE* out, const letter_reader& reader) {
+    static constexpr std::uint8_t mark[] = {0xEF, 0xBB, 0xBF};
+    const bool utf8_mark = reader.byte_order_mark && reader.encoding == text_encoding::utf8;
+    return !utf8_mark || std::fwrite(mark, 1, sizeof mark, out) == sizeof mark;
+}
