@@ -3,7 +3,7 @@
 
 #include "cipher/key_order.hpp"
 #include "cipher/letter_stream.hpp"
-#include "cipher/transposition.hpp"
+#include "cipher/text_stream.hpp"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,7 @@
 // A key of 1 to 9 bytes and any ciphertext bytes through the whole block loop: the output, in
 // the input's encoding, has one lowercase letter per input letter, is a permutation of them,
 // and enciphers back to the input letters in uppercase.
+#include "cipher/text_stream.hpp"
 #include "cipher/transposition.hpp"
 #include "fuzz_input.hpp"
 #include "tests/simd_levels.hpp"

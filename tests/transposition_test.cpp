@@ -1,3 +1,4 @@
+#include "cipher/text_stream.hpp"
 #include "cipher/transposition.hpp"
 
 #include "simd_levels.hpp"
