@@ -21,15 +21,23 @@ std::size_t lay_out_groups(const std::uint8_t* letters, std::size_t size, std::u
 enum class stream_fault { none, read, write };
 
 // The block loop, in one pass: deciphers the letters of in, from its position to its end, into
-// out, written in in's encoding (its UTF-8 mark first, if it had one). buffer holds at least one
-// block, and its whole blocks are one read; its first `held` bytes may already hold letters
-// taken from in, at most as many as those whole blocks.
+// out, written in in's encoding (its UTF-8 mark before the first letter, if it had one; nothing
+// before that). buffer holds at least one block, and its whole blocks are one read; its first
+// `held` bytes may already hold letters taken from in, at most as many as those whole blocks.
+// On more than one core, reads run ahead on a thread of their own, into two more buffers of
+// that size; out is only written from the calling thread. On a fault, errno is the failing
+// call's.
 stream_fault decipher_stream(letter_reader& in, std::FILE* out, const std::int32_t* order, int n,
                              std::uint8_t* buffer, std::size_t buffer_size, std::size_t held = 0);
 
 // The same the other way: enciphers the letters of in, from its position to its end, into out
-// as groups, every line ended, in in's encoding. buffer holds at least one block; its whole
-// blocks are one read. letters_read, if given, gets the number of letters enciphered.
+// as groups, every line ended, in in's encoding (nothing for a text with no letters). buffer holds
+// at least one block; its whole blocks are one read. letters_read, if given, gets the number of
+// letters enciphered.
 stream_fault encipher_stream(letter_reader& in, std::FILE* out, const std::int32_t* order, int n,
                              std::uint8_t* buffer, std::size_t buffer_size,
                              std::uint64_t* letters_read = nullptr);
+
+// Whether decipher_stream may read on a thread of its own (by default it may): off, it runs
+// the one-thread loop it runs on a single core.
+void allow_reader_thread(bool allowed);
