@@ -405,6 +405,26 @@ TEST(Cli, Runs) {
         {"crack: KOI8-R", place::file, sprinkle(rng, koi8), ""_b, place::file, false, 0,
          crack_header, std::nullopt, "crack: no key gives Russian text", "crack", {}, {}, true},
         // clang-format on
+
+        // Nothing written before the first letter: a UTF-8 mark with no letters after it.
+        {.name = "encipher: a mark and no letters, to standard output",
+         .crypt_kind = place::file,
+         .crypt = "old"_b,
+         .key_input = ""_b,
+         .decrypt_kind = place::absent,
+         .status = 1,
+         .err = "INDEX SORT COMPLEATE: 1 0 \nencipher: Plain.txt: no letters",
+         .tool = "encipher",
+         .args = {"-k", "ba", "Plain.txt", "-"},
+         .plain_kind = place::file,
+         .plain_text = "\xEF\xBB\xBF"_b},
+        {.name = "a mark and no letters, to standard output",
+         .crypt_kind = place::file,
+         .crypt = "\xEF\xBB\xBF"_b,
+         .key_input = ""_b,
+         .decrypt_kind = place::absent,
+         .err = "INDEX SORT COMPLEATE: 1 0 ",
+         .args = {"-k", "ba", "Crypt.txt", "-"}},
     };
     for (const auto& c : cases)
         run(c);
