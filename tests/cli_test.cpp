@@ -53,6 +53,9 @@ struct run_case {
     const char* decrypt_file = "Decrypt.txt";
     const char* plain_file = "Plain.txt";
     bool err_lines_any = false; // standard error may hold more lines than err
+    // With signal: the file whose name begins so, once it holds signal_size bytes, is the cue.
+    const char* signal_when = "Crypt.txt.";
+    std::uintmax_t signal_size = 0;
 };
 
 // A name in UTF-8, on every platform.
@@ -108,6 +111,8 @@ void run(const run_case& c) {
                       c.stdout_full,
                       c.file_limit};
     setup.signal = c.signal;
+    setup.signal_when = c.signal_when;
+    setup.signal_size = c.signal_size;
     setup.as_other_user = c.who == run_case::other;
     setup.locale = c.locale;
 #ifndef _WIN32
@@ -425,6 +430,19 @@ TEST(Cli, Runs) {
          .decrypt_kind = place::absent,
          .err = "INDEX SORT COMPLEATE: 1 0 ",
          .args = {"-k", "ba", "Crypt.txt", "-"}},
+        // A signal while the reads run ahead: the run ends at once, its first buffer written.
+        {.name = "SIGTERM with the text from a pipe, one buffer in",
+         .crypt_kind = place::absent,
+         .crypt = {},
+         .key_input = big,
+         .decrypt_kind = place::absent,
+         .status = 128 + 15,
+         .out = "INDEX SORT COMPLEATE: 0 \n",
+         .decrypt = lowercase(big.substr(0, io_chunk_size)),
+         .args = {"-k", "k", "-"},
+         .signal = 15,
+         .signal_when = "Decrypt.txt",
+         .signal_size = io_chunk_size},
     };
     for (const auto& c : cases)
         run(c);

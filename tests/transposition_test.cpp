@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <initializer_list>
 
 namespace {
@@ -159,5 +160,89 @@ TEST(Transposition, RoundTripAroundTheRunBuffer) {
                                   {io_chunk_size - 1, io_chunk_size, io_chunk_size + 1}, form);
     }
 }
+
+#ifdef __GLIBC__
+// A stream that fails with `error` once `fails_at` bytes have been read from it, or would have
+// been written to it.
+struct faulty_file {
+    bytes content; // read from, or written to
+    std::size_t fails_at;
+    int error;
+    std::size_t at = 0;
+};
+
+ssize_t read_faulty(void* cookie, char* to, std::size_t size) {
+    auto& f = *static_cast<faulty_file*>(cookie);
+    if (f.at >= f.fails_at) {
+        errno = f.error;
+        return -1;
+    }
+    const std::size_t take = std::min({size, f.content.size() - f.at, f.fails_at - f.at});
+    std::copy_n(f.content.data() + f.at, take, to);
+    f.at += take;
+    return static_cast<ssize_t>(take);
+}
+
+ssize_t write_faulty(void* cookie, const char* from, std::size_t size) {
+    auto& f = *static_cast<faulty_file*>(cookie);
+    if (f.content.size() + size > f.fails_at) {
+        errno = f.error;
+        return 0;
+    }
+    f.content.append(reinterpret_cast<const std::uint8_t*>(from), size);
+    return static_cast<ssize_t>(size);
+}
+
+// A failed read or write some buffers into a text, while the reads run ahead of the writes:
+// the fault and its errno come back, and the output is exactly what one thread writes, a
+// prefix of the plaintext that stops at the fault.
+TEST(Transposition, FaultsMidStream) {
+    struct row {
+        const char* name;
+        std::size_t read_fails_at, write_fails_at;
+        stream_fault fault;
+        int error;
+        bool utf8;
+    };
+    constexpr std::size_t never = SIZE_MAX;
+    const row rows[] = {
+        {"read error past several buffers", 1500000, never, stream_fault::read, EIO, false},
+        {"read error in the first buffer", 1000, never, stream_fault::read, EIO, false},
+        {"read error in UTF-8", 2500000, never, stream_fault::read, EIO, true},
+        {"write error while reads run ahead", never, 600000, stream_fault::write, ENOSPC, false},
+        {"write error in UTF-8", never, 1200000, stream_fault::write, EFBIG, true},
+    };
+    std::mt19937 rng(23);
+    const std::vector<std::int32_t> order = {3, 0, 4, 1, 2, 6, 5};
+    const bytes plain = random_letters(rng, 1700000);
+    const bytes cipher = sprinkle(rng, encipher(plain, order));
+    for (const auto& r : rows) {
+        bytes written[2];
+        for (const bool threaded : {true, false}) {
+            allow_reader_thread(threaded);
+            faulty_file source{r.utf8 ? utf8_of(cipher) : cipher, r.read_fails_at, EIO};
+            faulty_file sink{{}, r.write_fails_at, r.error};
+            std::FILE* in = fopencookie(&source, "r", {read_faulty, nullptr, nullptr, nullptr});
+            std::FILE* out = fopencookie(&sink, "w", {nullptr, write_faulty, nullptr, nullptr});
+            letter_reader reader = make_letter_reader(in);
+            const auto buffer = make_io_buffer(io_chunk_size);
+            errno = 0;
+            EXPECT_EQ(decipher_stream(reader, out, order.data(), 7, buffer.get(), io_chunk_size),
+                      r.fault)
+                << r.name;
+            EXPECT_EQ(errno, r.error) << r.name;
+            std::fflush(out);
+            std::fclose(out);
+            std::fclose(in);
+            written[threaded ? 0 : 1] = sink.content;
+        }
+        const bytes whole = r.utf8 ? utf8_of(lowercase(plain)) : lowercase(plain);
+        EXPECT_EQ(written[0], written[1]) << r.name;
+        EXPECT_EQ(whole.substr(0, written[0].size()), written[0]) << r.name;
+        EXPECT_LT(written[0].size(), whole.size()) << r.name;
+    }
+    allow_reader_thread(true);
+}
+#endif
 
 } // namespace
