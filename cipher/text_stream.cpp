@@ -17,8 +17,8 @@
 #include <thread>
 
 #ifndef _WIN32
+#include <csignal>
 #include <pthread.h>
-#include <signal.h>
 #endif
 
 namespace {
