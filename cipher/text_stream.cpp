@@ -20,6 +20,9 @@
 #include <csignal>
 #include <pthread.h>
 #endif
+#ifdef __linux__
+#include <sched.h>
+#endif
 
 namespace {
 
@@ -231,6 +234,17 @@ std::optional<stream_fault> decipher_overlapped(letter_reader& in, std::FILE* ou
     }
 }
 
+// The cores this process may run on: a CPU affinity mask (taskset, a container's cpuset) may
+// allow fewer than the machine has.
+unsigned usable_cores() {
+#ifdef __linux__
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0)
+        return static_cast<unsigned>(CPU_COUNT(&set));
+#endif
+    return std::thread::hardware_concurrency();
+}
+
 } // namespace
 
 void allow_reader_thread(bool allowed) {
@@ -248,7 +262,7 @@ stream_fault decipher_stream(letter_reader& in, std::FILE* out, const std::int32
         return stream_fault::read;
 
     // With one core the thread would only take turns with this one.
-    if (reader_thread_allowed && std::thread::hardware_concurrency() > 1)
+    if (reader_thread_allowed && usable_cores() > 1)
         if (const auto fault = decipher_overlapped(in, out, work, buffer, held))
             return *fault;
     text_writer writer = writer_for(in);

@@ -24,7 +24,7 @@ enum class stream_fault { none, read, write };
 // out, written in in's encoding (its UTF-8 mark before the first letter, if it had one; nothing
 // before that). buffer holds at least one block, and its whole blocks are one read; its first
 // `held` bytes may already hold letters taken from in, at most as many as those whole blocks.
-// On more than one core, reads run ahead on a thread of their own, into two more buffers of
+// On more than one usable core, reads run ahead on a thread of their own, into two more buffers of
 // that size; out is only written from the calling thread. On a fault, errno is the failing
 // call's.
 stream_fault decipher_stream(letter_reader& in, std::FILE* out, const std::int32_t* order, int n,
