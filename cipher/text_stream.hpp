@@ -24,9 +24,9 @@ enum class stream_fault { none, read, write };
 // out, written in in's encoding (its UTF-8 mark before the first letter, if it had one; nothing
 // before that). buffer holds at least one block, and its whole blocks are one read; its first
 // `held` bytes may already hold letters taken from in, at most as many as those whole blocks.
-// On more than one usable core, reads run ahead on a thread of their own, into two more buffers of
-// that size; out is only written from the calling thread. On a fault, errno is the failing
-// call's.
+// On more than one usable core, reads run ahead on a thread of their own, into two more buffers
+// of that size (and, for UTF-8, three of twice it for the encoded text); out is only written
+// from the calling thread. On a fault, errno is the failing call's.
 stream_fault decipher_stream(letter_reader& in, std::FILE* out, const std::int32_t* order, int n,
                              std::uint8_t* buffer, std::size_t buffer_size, std::size_t held = 0);
 
