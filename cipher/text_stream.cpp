@@ -86,19 +86,15 @@ std::atomic<bool> reader_thread_allowed{true};
 // Reads go ahead on a thread of their own, which also deciphers and encodes, into a small ring
 // of buffers, while this thread writes the one before: the kernel's copies and the work
 // overlap, and memory stays flat. Only this thread writes, so a failed write is the last
-// thing written, and a failed read stops the output right behind the read before. A buffer
-// holds a few reads, as each hand-over costs the waking of a thread; the reads and the writes
-// are the same calls one thread makes.
+// thing written, and a failed read stops the output right behind the read before.
 constexpr std::size_t ring_size = 3;
-constexpr std::size_t max_reads = 4; // a buffer's reads of Windows-1251; UTF-8 has one
 
 struct ring_slot {
-    std::uint8_t* letters = nullptr; // the reads, a stride apart, each deciphered in place
-    std::uint8_t* text = nullptr;    // UTF-8: the one read's text as it goes out
-    std::array<std::size_t, max_reads> sizes{}; // of each read's text
-    std::size_t reads = 0;                      // that went through
-    bool last = false;   // a read came up short: the stream's end, or a failure
-    bool failed = false; // the read after them failed, with error its errno
+    std::uint8_t* letters = nullptr; // what a read gets, deciphered in place
+    std::uint8_t* text = nullptr;    // what goes out: letters, or their UTF-8
+    std::size_t size = 0;            // of text
+    bool last = false;               // the read came up short: the stream's end or a failure
+    bool failed = false;             // the read failed, with error its errno
     int error = 0;
 };
 
@@ -109,8 +105,6 @@ struct letter_ring {
     std::size_t freed = 0;  // slots written and handed back
     bool stop = false;      // the writer has given up
     std::array<ring_slot, ring_size> slots;
-    std::size_t reads = 1; // a slot's, at most
-    std::size_t stride = 0;
 };
 
 // Deciphers the got letters of one read in place; a read that came up short was the last, and
@@ -126,28 +120,8 @@ void decipher_read(const block_work& work, std::uint8_t* letters, std::size_t go
     std::copy_n(plain.data(), size, letters + full);
 }
 
-// Reads into slot until it is full or a read comes up short.
-void fill_slot(letter_reader& in, ring_slot& slot, const letter_ring& ring, const block_work& work,
-               std::size_t held) {
-    const bool utf8 = in.encoding == text_encoding::utf8;
-    slot.reads = 0;
-    slot.last = false;
-    for (std::size_t j = 0; j < ring.reads && !slot.last; ++j) {
-        std::uint8_t* letters = slot.letters + j * ring.stride;
-        const std::size_t first = j == 0 ? held : 0;
-        const std::size_t got = first + read_letters(in, letters + first, work.capacity - first);
-        slot.error = errno;
-        slot.failed = reader_failed(in);
-        slot.last = slot.failed || got < work.capacity;
-        if (slot.failed)
-            return;
-        decipher_read(work, letters, got);
-        slot.sizes[j] = utf8 ? encode_utf8(letters, got, slot.text) : got;
-        slot.reads = j + 1;
-    }
-}
-
 void fill_ring(letter_reader& in, letter_ring& ring, const block_work& work, std::size_t held) {
+    const bool utf8 = in.encoding == text_encoding::utf8;
     for (std::size_t k = 0;; ++k) {
         {
             std::unique_lock<std::mutex> guard(ring.lock);
@@ -156,7 +130,16 @@ void fill_ring(letter_reader& in, letter_ring& ring, const block_work& work, std
                 return;
         }
         ring_slot& slot = ring.slots[k % ring_size];
-        fill_slot(in, slot, ring, work, k == 0 ? held : 0);
+        const std::size_t first = k == 0 ? held : 0;
+        const std::size_t got =
+            first + read_letters(in, slot.letters + first, work.capacity - first);
+        slot.error = errno;
+        slot.failed = reader_failed(in);
+        slot.last = slot.failed || got < work.capacity;
+        if (!slot.failed) {
+            decipher_read(work, slot.letters, got);
+            slot.size = utf8 ? encode_utf8(slot.letters, got, slot.text) : got;
+        }
         {
             const std::lock_guard<std::mutex> guard(ring.lock);
             ring.filled = k + 1;
@@ -190,28 +173,26 @@ std::optional<std::thread> start_reader(letter_reader& in, letter_ring& ring,
 
 // The block loop with the reader thread; empty when there was no thread or memory for it.
 std::optional<stream_fault> decipher_overlapped(letter_reader& in, std::FILE* out,
-                                                const block_work& work, const std::uint8_t* buffer,
+                                                const block_work& work, std::uint8_t* buffer,
                                                 std::size_t held) {
-    // The ring's reads, one after the other, each page-aligned as make_io_buffer's are. UTF-8
-    // takes two bytes a letter, and a buffer of its own for them.
+    // The ring's buffers, one after the other, each page-aligned as make_io_buffer's are; the
+    // first is the caller's. UTF-8 takes two bytes a letter.
     constexpr std::size_t page = 4096;
-    letter_ring ring;
-    ring.stride = (work.capacity + page - 1) / page * page;
+    const std::size_t stride = (work.capacity + page - 1) / page * page;
     const bool utf8 = in.encoding == text_encoding::utf8;
-    ring.reads = utf8 ? 1 : max_reads;
-    const std::size_t slot_bytes = ring.reads * ring.stride + (utf8 ? 2 * ring.stride : 0);
-    std::optional<io_buffer> bytes;
+    const std::size_t text_stride = utf8 ? 2 * stride : 0;
+    std::optional<io_buffer> more;
     try {
-        bytes.emplace(make_io_buffer(ring_size * slot_bytes));
+        more.emplace(make_io_buffer((ring_size - 1) * stride + ring_size * text_stride));
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
+    letter_ring ring;
     for (std::size_t i = 0; i < ring_size; ++i) {
         ring_slot& slot = ring.slots[i];
-        slot.letters = bytes->get() + i * slot_bytes;
-        slot.text = slot.letters + ring.reads * ring.stride;
+        slot.letters = i == 0 ? buffer : more->get() + (i - 1) * stride;
+        slot.text = utf8 ? more->get() + (ring_size - 1) * stride + i * text_stride : slot.letters;
     }
-    std::copy_n(buffer, held, ring.slots[0].letters);
     std::optional<std::thread> reader = start_reader(in, ring, work, held);
     if (!reader)
         return std::nullopt;
@@ -234,18 +215,15 @@ std::optional<stream_fault> decipher_overlapped(letter_reader& in, std::FILE* ou
             ring.changed.wait(guard, [&] { return ring.filled > k; });
         }
         const ring_slot& slot = ring.slots[k % ring_size];
-        for (std::size_t j = 0; j < slot.reads; ++j) {
-            const std::uint8_t* text = utf8 ? slot.text : slot.letters + j * ring.stride;
-            if (slot.sizes[j] == 0)
-                continue;
+        if (slot.failed)
+            return finish(stream_fault::read, slot.error);
+        if (slot.size > 0) {
             const bool written = (!mark_due || write_byte_order_mark(out, in)) &&
-                                 std::fwrite(text, 1, slot.sizes[j], out) == slot.sizes[j];
+                                 std::fwrite(slot.text, 1, slot.size, out) == slot.size;
             mark_due = false;
             if (!written)
                 return finish(stream_fault::write, errno);
         }
-        if (slot.failed)
-            return finish(stream_fault::read, slot.error);
         if (slot.last)
             return finish(stream_fault::none, errno);
         {
