@@ -6,6 +6,7 @@
 #include "app/platform.hpp"
 #include "app/tool.hpp"
 #include "cipher/letter_stream.hpp"
+#include "cipher/text_stream.hpp"
 #include "cipher/transposition.hpp"
 
 #include <algorithm>

@@ -5,7 +5,7 @@
 #include "app/tool.hpp"
 #include "cipher/key_order.hpp"
 #include "cipher/letter_stream.hpp"
-#include "cipher/transposition.hpp"
+#include "cipher/text_stream.hpp"
 
 #include <array>
 #include <cstdint>

@@ -4,7 +4,7 @@
 #include "app/command_line.hpp"
 #include "app/output_file.hpp"
 #include "app/run_context.hpp"
-#include "cipher/transposition.hpp"
+#include "cipher/text_stream.hpp"
 
 #include <cstdio>
 

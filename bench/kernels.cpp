@@ -3,6 +3,7 @@
 #include "cipher/key_order.hpp"
 #include "cipher/letter_stream.hpp"
 #include "cipher/simd.hpp"
+#include "cipher/text_stream.hpp"
 #include "cipher/transposition.hpp"
 
 #include <benchmark/benchmark.h>

@@ -4,7 +4,11 @@
 #
 #   bench/run.sh [BYTES] [RUNS] [literal] [crack] [encipher] [unsynced] [utf8]
 #
-# BYTES defaults to 256 MiB, RUNS to 7. Binaries come from build/release (configure it with
+# BYTES defaults to 256 MiB, RUNS to 7. Beside the cat + dd floor, copy (copy8 for UTF-8) is the
+# floor as one program, bench/copy_floor: the file read once in chunks of 256 KiB, as many bytes
+# written as the plaintext has; the tool's ratio to it is printed too, with its CPU time and
+# peak memory over five more runs. With $BENCH_BASE, another build's decipher, base (base8 on
+# UTF-8) times that one too, interleaved with the rest: a before and after in one run. Binaries come from build/release (configure it with
 # -DDECIPHER_BUILD_BENCH=ON). The work folder is $BENCH_DIR, default /tmp/decipher-bench.
 # With $BENCH_TEXT, a file of Windows-1251 text, the plaintext is its letters over and over
 # instead of random ones; crack needs that, to have a key to find. encipher makes a Crypt.txt
@@ -44,6 +48,7 @@ floor() {
   cat Crypt.txt > /dev/null
   dd if=Crypt.txt of=Decrypt.txt bs=1M count="$letters" iflag=count_bytes status=none
 }
+copy() { "$bin/bench/copy_floor" Crypt.txt Decrypt.txt "$letters"; }
 tool() { echo "$key" | "$bin/decipher"; }
 literal() { echo "$key" | "$bin/bench/literal_decipher"; }
 crack() { "$bin/crack"; }
@@ -51,6 +56,9 @@ encipher() { (cd enc && echo "$key" | "$bin/encipher"); }
 unsynced() { (cd enc && echo "$key" | eatmydata "$bin/encipher"); }
 mkdir -p enc && ln -f Plain.txt enc/Plain.txt
 utf8() { (cd utf8 && echo "$key" | "$bin/decipher"); }
+base() { echo "$key" | "$BENCH_BASE"; }
+base8() { (cd utf8 && echo "$key" | "$BENCH_BASE"); }
+copy8() { (cd utf8 && "$bin/bench/copy_floor" Crypt.txt Decrypt.txt $((2 * letters))); }
 floor8() {
   (cd utf8 && cat Crypt.txt > /dev/null &&
     dd if=Crypt.txt of=Decrypt.txt bs=1M count=$((2 * letters)) iflag=count_bytes status=none)
@@ -66,9 +74,11 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] 
 
 # The UTF-8 run has a floor of its own, the same copy of its own bytes, timed before it (each
 # leaves its Decrypt.txt, and the tool's is checked after the runs).
-names=(floor tool)
+names=(floor copy tool)
+[ -z "${BENCH_BASE:-}" ] || names+=(base)
 for name in "${extra[@]}"; do
-  [ "$name" != utf8 ] || names+=(floor8)
+  [ "$name" != utf8 ] || names+=(floor8 copy8)
+  [ "$name" != utf8 ] || [ -z "${BENCH_BASE:-}" ] || names+=(base8)
   names+=("$name")
 done
 declare -A times
@@ -94,6 +104,19 @@ if [[ " ${extra[*]} " == *" crack "* ]]; then
 fi
 
 memory=$( { /usr/bin/time -f %M "$bin/decipher" <<< "$key" > /dev/null; } 2>&1 | tail -n 1)
+# CPU seconds (user + system), median of five runs, and the most resident memory among them.
+cpu() {
+  local lines
+  lines=$(for ((i = 0; i < 5; i++)); do
+    { (cd "$1" && /usr/bin/time -f '%U %S %M' "${2:-$bin/decipher}" <<< "$key" > /dev/null); } 2>&1 | tail -n 1
+  done)
+  printf '%s s CPU, %s KiB\n' "$(awk '{ printf "%.3f\n", $1 + $2 }' <<< "$lines" | median)" \
+    "$(awk '$3 > m { m = $3 } END { print m }' <<< "$lines")"
+}
+tool_cpu=$(cpu .)
+[ -z "${BENCH_BASE:-}" ] || base_cpu=$(cpu . "$BENCH_BASE")
+[[ " ${extra[*]} " != *" utf8 "* ]] || utf8_cpu=$(cpu utf8)
+[[ " ${extra[*]} " != *" utf8 "* ]] || [ -z "${BENCH_BASE:-}" ] || base8_cpu=$(cpu utf8 "$BENCH_BASE")
 floor_s=$(tr ' ' '\n' <<< "${times[floor]}" | grep . | median)
 printf 'input %d bytes (%d letters), %d runs, %s\n' "$size" "$letters" "$runs" \
   "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores"
@@ -102,6 +125,18 @@ for name in "${names[@]}"; do
   awk -v n="$name" -v t="$t" -v f="$floor_s" -v s="$size" \
     'BEGIN { printf "%-8s median %8.4f s  %8.1f MB/s  %6.2f x floor\n", n, t, s / t / 1e6, t / f }'
 done
+copy_s=$(tr ' ' '\n' <<< "${times[copy]}" | grep . | median)
+awk -v a="$(tr ' ' '\n' <<< "${times[tool]}" | grep . | median)" -v b="$copy_s" \
+  'BEGIN { printf "decipher takes %.3f x the time of copy_floor\n", a / b }'
+echo "decipher: $tool_cpu"
+[ -z "${BENCH_BASE:-}" ] || echo "base: $base_cpu"
+if [[ " ${extra[*]} " == *" utf8 "* ]]; then
+  awk -v a="$(tr ' ' '\n' <<< "${times[utf8]}" | grep . | median)" \
+    -v b="$(tr ' ' '\n' <<< "${times[copy8]}" | grep . | median)" -v c="$copy_s" \
+    'BEGIN { printf "decipher on UTF-8 takes %.3f x copy_floor on UTF-8, %.3f x copy_floor on Windows-1251\n", a / b, a / c }'
+  echo "decipher on UTF-8: $utf8_cpu"
+  [ -z "${BENCH_BASE:-}" ] || echo "base on UTF-8: $base8_cpu"
+fi
 [[ " ${extra[*]} " == *" literal "* ]] && awk -v a="$(tr ' ' '\n' <<< "${times[literal]}" | grep . | median)" \
   -v b="$(tr ' ' '\n' <<< "${times[tool]}" | grep . | median)" \
   'BEGIN { printf "tool is %.1f x faster than the literal yardstick\n", a / b }'

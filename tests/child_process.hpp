@@ -2,6 +2,7 @@
 // platform: child_process_posix.cpp and child_process_windows.cpp.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,9 +15,11 @@ struct child_setup {
     bool stdout_full = false;       // else standard output is dir/stdout
     unsigned long file_limit = 0;   // the largest file the child may write, if not 0
     unsigned long memory_limit = 0; // the child's address space in bytes, if not 0
-    // If not 0: standard input is a pipe held open, and once a file named "tmp.*"
-    // appears, the child gets this signal.
+    // If not 0: standard input is a pipe that gets dir/stdin and is then held open, and once a
+    // file whose name begins with signal_when holds signal_size bytes, the child gets this signal.
     int signal = 0;
+    const char* signal_when = "tmp.";
+    std::uintmax_t signal_size = 0;
     bool as_other_user = false;            // run as an unprivileged user when the test runs as root
     const char* locale = nullptr;          // LC_ALL for the child, if set
     std::filesystem::path stdin_path = {}; // if not empty, standard input instead of dir/stdin

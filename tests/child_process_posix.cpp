@@ -1,6 +1,8 @@
 #include "child_process.hpp"
 
 #include <csignal>
+#include <fstream>
+#include <iterator>
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -13,11 +15,12 @@ namespace {
 // A hang fails the row instead of blocking the run.
 constexpr unsigned time_limit = 60;
 
-// Waits until the tool has made its new file, then sends the signal.
+// Waits until the tool has made its file, as large as asked, then sends the signal.
 void signal_when_ready(pid_t pid, const child_setup& setup) {
     for (int tries = 0; tries < 2000; ++tries) {
         for (const auto& entry : std::filesystem::directory_iterator(setup.dir))
-            if (entry.path().filename().string().rfind("tmp.", 0) == 0) {
+            if (entry.path().filename().string().rfind(setup.signal_when, 0) == 0 &&
+                entry.file_size() >= setup.signal_size) {
                 kill(pid, setup.signal);
                 return;
             }
@@ -94,6 +97,11 @@ int run_child(const child_setup& setup) {
     }
     if (setup.signal != 0) {
         close(key_pipe[0]);
+        std::ifstream given(setup.dir / "stdin", std::ios::binary);
+        const std::string input((std::istreambuf_iterator<char>(given)),
+                                std::istreambuf_iterator<char>());
+        if (write(key_pipe[1], input.data(), input.size()) != static_cast<ssize_t>(input.size()))
+            kill(pid, SIGKILL);
         signal_when_ready(pid, setup);
         close(key_pipe[1]);
     }

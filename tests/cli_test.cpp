@@ -68,6 +68,9 @@ struct run_case {
     bool err_lines_any = false;       // standard error may hold more lines than err
     const char* stdin_path = nullptr; // standard input, if not the key input: /dev/zero, "."
     bool posix_only = false;          // names POSIX devices: skipped on Windows
+    // With signal: the file whose name begins so, once it holds signal_size bytes, is the cue.
+    const char* signal_when = "tmp.";
+    std::uintmax_t signal_size = 0;
 };
 
 // A name in UTF-8, on every platform.
@@ -123,6 +126,8 @@ void run(const run_case& c) {
                       c.stdout_full,
                       c.file_limit};
     setup.signal = c.signal;
+    setup.signal_when = c.signal_when;
+    setup.signal_size = c.signal_size;
     setup.as_other_user = c.who == run_case::other;
     setup.locale = c.locale;
     setup.posix_only = c.posix_only;
@@ -818,6 +823,39 @@ std::vector<run_case> make_cli_cases() {
          .err = "crack: no key gives Russian text",
          .tool = "crack",
          .out_prefix = true},
+
+        // Nothing written before the first letter: a UTF-8 mark with no letters after it.
+        {.name = "encipher: a mark and no letters, to standard output",
+         .crypt_kind = place::file,
+         .crypt = "old"_b,
+         .key_input = ""_b,
+         .decrypt_kind = place::absent,
+         .status = 1,
+         .err = "INDEX SORT COMPLEATE: 1 0 \nencipher: Plain.txt: no letters",
+         .tool = "encipher",
+         .args = {"-k", "ba", "Plain.txt", "-"},
+         .plain_kind = place::file,
+         .plain_text = "\xEF\xBB\xBF"_b},
+        {.name = "a mark and no letters, to standard output",
+         .crypt_kind = place::file,
+         .crypt = "\xEF\xBB\xBF"_b,
+         .key_input = ""_b,
+         .decrypt_kind = place::absent,
+         .err = "INDEX SORT COMPLEATE: 1 0 ",
+         .args = {"-k", "ba", "Crypt.txt", "-"}},
+        // A signal while the reads run ahead: the run ends at once, its first buffer written.
+        {.name = "SIGTERM with the text from a pipe, one buffer in",
+         .crypt_kind = place::absent,
+         .crypt = {},
+         .key_input = big,
+         .decrypt_kind = place::absent,
+         .status = 128 + 15,
+         .out = "INDEX SORT COMPLEATE: 0 \n",
+         .decrypt = lowercase(big.substr(0, io_chunk_size)),
+         .args = {"-k", "k", "-"},
+         .signal = 15,
+         .signal_when = "Decrypt.txt",
+         .signal_size = io_chunk_size},
     };
 
     // The command line, and text as the user has it.

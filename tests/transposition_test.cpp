@@ -1,3 +1,4 @@
+#include "cipher/text_stream.hpp"
 #include "cipher/transposition.hpp"
 
 #include "simd_levels.hpp"
@@ -5,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <initializer_list>
 
 namespace {
@@ -73,13 +75,15 @@ TEST(Transposition, FastPathsMatchGeneralForEveryN) {
 // Enciphers a random text of length letters, sprinkled with non-letters, and runs the whole
 // block loop over it with each buffer size: the lowercase plaintext must come back. Then the
 // plaintext, sprinkled, through the enciphering loop must give the ciphertext laid out. Form 0
-// is Windows-1251, 1 UTF-8, 2 UTF-8 with a mark; the output takes the input's.
+// is Windows-1251, 1 UTF-8, 2 UTF-8 with a mark; the output takes the input's, and a text with
+// no letters gives nothing at all, not even the mark.
 void expect_round_trip(std::mt19937& rng, const std::vector<std::int32_t>& order,
                        std::size_t length, std::initializer_list<std::size_t> buffer_sizes,
                        int form) {
     const auto in_form = [form](const bytes& text) {
         return form == 0 ? text : (form == 2 ? "\xEF\xBB\xBF"_b : ""_b) + utf8_of(text);
     };
+    const auto out_form = [&](const bytes& text) { return text.empty() ? text : in_form(text); };
     const int n = static_cast<int>(order.size());
     const bytes plain = random_letters(rng, length);
     std::FILE* in = file_with(in_form(sprinkle(rng, encipher(plain, order))));
@@ -95,7 +99,7 @@ void expect_round_trip(std::mt19937& rng, const std::vector<std::int32_t>& order
             EXPECT_EQ(
                 decipher_stream(reader, out, order.data(), n, buffer.data(), buffer_size, held),
                 stream_fault::none);
-            EXPECT_EQ(file_content(out), in_form(lowercase(plain)))
+            EXPECT_EQ(file_content(out), out_form(lowercase(plain)))
                 << "n " << n << " length " << length << " buffer " << buffer_size << " held "
                 << held << " form " << form;
             std::fclose(out);
@@ -105,7 +109,7 @@ void expect_round_trip(std::mt19937& rng, const std::vector<std::int32_t>& order
 
     // And from the plaintext, through the enciphering loop.
     std::FILE* plain_file = file_with(in_form(sprinkle(rng, plain)));
-    const bytes expected = in_form(laid_out(encipher(plain, order)));
+    const bytes expected = out_form(laid_out(encipher(plain, order)));
     for (const std::size_t buffer_size : buffer_sizes) {
         std::rewind(plain_file);
         letter_reader reader = make_letter_reader(plain_file);
@@ -125,18 +129,23 @@ void expect_round_trip(std::mt19937& rng, const std::vector<std::int32_t>& order
 
 TEST(Transposition, RoundTripThroughBlockLoop) {
     std::mt19937 rng(1251);
-    for_each_simd_level([&](simd_level) {
-        for (int n = 1; n <= max_key_length; ++n) {
-            const auto order = random_order(rng, n);
-            const auto size = block_letters(n);
-            for (const std::size_t length :
-                 {std::size_t{0}, std::size_t{1}, size - 1, size, size + 1, 5 * size - 1,
-                  5 * size + static_cast<std::size_t>(n), 4096 + size / 2})
-                for (const int form : {0, 1, 2})
-                    expect_round_trip(rng, order, length,
-                                      {size, size + 1, 2 * size - 1, 4096 + size}, form);
-        }
-    });
+    for (const bool threaded : {true, false}) {
+        allow_reader_thread(threaded);
+        SCOPED_TRACE(threaded ? "reader thread" : "one thread");
+        for_each_simd_level([&](simd_level) {
+            for (int n = 1; n <= max_key_length; ++n) {
+                const auto order = random_order(rng, n);
+                const auto size = block_letters(n);
+                for (const std::size_t length :
+                     {std::size_t{0}, std::size_t{1}, size - 1, size, size + 1, 5 * size - 1,
+                      5 * size + static_cast<std::size_t>(n), 4096 + size / 2})
+                    for (const int form : {0, 1, 2})
+                        expect_round_trip(rng, order, length,
+                                          {size, size + 1, 2 * size - 1, 4096 + size}, form);
+            }
+        });
+    }
+    allow_reader_thread(true);
 }
 
 // The buffer size the tool runs with, and texts that fill it exactly, once, or just miss.
@@ -151,5 +160,89 @@ TEST(Transposition, RoundTripAroundTheRunBuffer) {
                                   {io_chunk_size - 1, io_chunk_size, io_chunk_size + 1}, form);
     }
 }
+
+#ifdef __GLIBC__
+// A stream that fails with `error` once `fails_at` bytes have been read from it, or would have
+// been written to it.
+struct faulty_file {
+    bytes content; // read from, or written to
+    std::size_t fails_at;
+    int error;
+    std::size_t at = 0;
+};
+
+ssize_t read_faulty(void* cookie, char* to, std::size_t size) {
+    auto& f = *static_cast<faulty_file*>(cookie);
+    if (f.at >= f.fails_at) {
+        errno = f.error;
+        return -1;
+    }
+    const std::size_t take = std::min({size, f.content.size() - f.at, f.fails_at - f.at});
+    std::copy_n(f.content.data() + f.at, take, to);
+    f.at += take;
+    return static_cast<ssize_t>(take);
+}
+
+ssize_t write_faulty(void* cookie, const char* from, std::size_t size) {
+    auto& f = *static_cast<faulty_file*>(cookie);
+    if (f.content.size() + size > f.fails_at) {
+        errno = f.error;
+        return 0;
+    }
+    f.content.append(reinterpret_cast<const std::uint8_t*>(from), size);
+    return static_cast<ssize_t>(size);
+}
+
+// A failed read or write some buffers into a text, while the reads run ahead of the writes:
+// the fault and its errno come back, and the output is exactly what one thread writes, a
+// prefix of the plaintext that stops at the fault.
+TEST(Transposition, FaultsMidStream) {
+    struct row {
+        const char* name;
+        std::size_t read_fails_at, write_fails_at;
+        stream_fault fault;
+        int error;
+        bool utf8;
+    };
+    constexpr std::size_t never = SIZE_MAX;
+    const row rows[] = {
+        {"read error past several buffers", 1500000, never, stream_fault::read, EIO, false},
+        {"read error in the first buffer", 1000, never, stream_fault::read, EIO, false},
+        {"read error in UTF-8", 2500000, never, stream_fault::read, EIO, true},
+        {"write error while reads run ahead", never, 600000, stream_fault::write, ENOSPC, false},
+        {"write error in UTF-8", never, 1200000, stream_fault::write, EFBIG, true},
+    };
+    std::mt19937 rng(23);
+    const std::vector<std::int32_t> order = {3, 0, 4, 1, 2, 6, 5};
+    const bytes plain = random_letters(rng, 1700000);
+    const bytes cipher = sprinkle(rng, encipher(plain, order));
+    for (const auto& r : rows) {
+        bytes written[2];
+        for (const bool threaded : {true, false}) {
+            allow_reader_thread(threaded);
+            faulty_file source{r.utf8 ? utf8_of(cipher) : cipher, r.read_fails_at, EIO};
+            faulty_file sink{{}, r.write_fails_at, r.error};
+            std::FILE* in = fopencookie(&source, "r", {read_faulty, nullptr, nullptr, nullptr});
+            std::FILE* out = fopencookie(&sink, "w", {nullptr, write_faulty, nullptr, nullptr});
+            letter_reader reader = make_letter_reader(in);
+            const auto buffer = make_io_buffer(io_chunk_size);
+            errno = 0;
+            EXPECT_EQ(decipher_stream(reader, out, order.data(), 7, buffer.get(), io_chunk_size),
+                      r.fault)
+                << r.name;
+            EXPECT_EQ(errno, r.error) << r.name;
+            std::fflush(out);
+            std::fclose(out);
+            std::fclose(in);
+            written[threaded ? 0 : 1] = sink.content;
+        }
+        const bytes whole = r.utf8 ? utf8_of(lowercase(plain)) : lowercase(plain);
+        EXPECT_EQ(written[0], written[1]) << r.name;
+        EXPECT_EQ(whole.substr(0, written[0].size()), written[0]) << r.name;
+        EXPECT_LT(written[0].size(), whole.size()) << r.name;
+    }
+    allow_reader_thread(true);
+}
+#endif
 
 } // namespace

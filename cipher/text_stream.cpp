@@ -1,0 +1,343 @@
+#include "cipher/text_stream.hpp"
+
+#include "cipher/letter_stream.hpp"
+#include "cipher/transposition.hpp"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cassert>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <system_error>
+#include <thread>
+
+#ifndef _WIN32
+#include <csignal>
+#include <pthread.h>
+#endif
+#ifdef __linux__
+#include <sched.h>
+#endif
+
+namespace {
+
+// What the stream loops need to write in the input's encoding: scratch for UTF-8, none for
+// Windows-1251, which goes out as it is. The mark goes out with the first letters, so that a
+// text with none leaves the output untouched.
+struct text_writer {
+    const letter_reader& reader; // for its mark; only the encoding, decided already, is read
+    io_buffer scratch;
+    std::size_t scratch_size;
+    bool mark_due = true;
+};
+
+text_writer writer_for(const letter_reader& reader) {
+    const std::size_t size = reader.encoding == text_encoding::utf8 ? io_chunk_size : 0;
+    return {reader, size > 0 ? make_io_buffer(size) : io_buffer{}, size};
+}
+
+bool write_out(std::FILE* out, text_writer& writer, const std::uint8_t* text, std::size_t size) {
+    if (size == 0)
+        return true;
+    if (writer.mark_due) {
+        writer.mark_due = false;
+        if (!write_byte_order_mark(out, writer.reader))
+            return false;
+    }
+    return write_text(out, text, size, writer.reader.encoding, writer.scratch.get(),
+                      writer.scratch_size);
+}
+
+// How the letters of one read become plaintext.
+struct block_work {
+    const std::int32_t* order;
+    int n;
+    std::size_t block_size;
+    std::size_t capacity; // letters a read asks for: whole blocks
+    std::array<std::uint8_t, max_block_size> table;
+};
+
+// Deciphers and writes the got letters of one read; a read that came up short was the last,
+// and its short block goes out too. False on a write error.
+bool put_plaintext(std::FILE* out, text_writer& writer, const block_work& work,
+                   std::uint8_t* letters, std::size_t got) {
+    // Full blocks never depend on where the text ends, so they go out as they come.
+    const std::size_t full = got / work.block_size * work.block_size;
+    decipher_full_blocks(letters, full / work.block_size, work.table.data(), work.n);
+    if (!write_out(out, writer, letters, full))
+        return false;
+    if (got == work.capacity)
+        return true;
+    // The stream has ended: what is left is the short last block, if any, and its shape
+    // follows from its own length.
+    std::array<std::uint8_t, max_block_size> plain;
+    const std::size_t size = unscramble_block(letters + full, work.order, work.n, 0,
+                                              static_cast<std::int64_t>(got - full), plain.data());
+    return write_out(out, writer, plain.data(), size);
+}
+
+std::atomic<bool> reader_thread_allowed{true};
+
+// Reads go ahead on a thread of their own, which also deciphers and encodes, into a small ring
+// of buffers, while this thread writes the one before: the kernel's copies and the work
+// overlap, and memory stays flat. Only this thread writes, so a failed write is the last
+// thing written, and a failed read stops the output right behind the read before.
+constexpr std::size_t ring_size = 3;
+
+struct ring_slot {
+    std::uint8_t* letters = nullptr; // what a read gets, deciphered in place
+    std::uint8_t* text = nullptr;    // what goes out: letters, or their UTF-8
+    std::size_t size = 0;            // of text
+    bool last = false;               // the read came up short: the stream's end or a failure
+    bool failed = false;             // the read failed, with error its errno
+    int error = 0;
+};
+
+struct letter_ring {
+    std::mutex lock;
+    std::condition_variable changed;
+    std::size_t filled = 0; // slots made ready, counted from the start
+    std::size_t freed = 0;  // slots written and handed back
+    bool stop = false;      // the writer has given up
+    std::array<ring_slot, ring_size> slots;
+};
+
+// Deciphers the got letters of one read in place; a read that came up short was the last, and
+// its short block is deciphered too.
+void decipher_read(const block_work& work, std::uint8_t* letters, std::size_t got) {
+    const std::size_t full = got / work.block_size * work.block_size;
+    decipher_full_blocks(letters, full / work.block_size, work.table.data(), work.n);
+    if (got == work.capacity)
+        return;
+    std::array<std::uint8_t, max_block_size> plain;
+    const std::size_t size = unscramble_block(letters + full, work.order, work.n, 0,
+                                              static_cast<std::int64_t>(got - full), plain.data());
+    std::copy_n(plain.data(), size, letters + full);
+}
+
+void fill_ring(letter_reader& in, letter_ring& ring, const block_work& work, std::size_t held) {
+    const bool utf8 = in.encoding == text_encoding::utf8;
+    for (std::size_t k = 0;; ++k) {
+        {
+            std::unique_lock<std::mutex> guard(ring.lock);
+            ring.changed.wait(guard, [&] { return ring.stop || k - ring.freed < ring_size; });
+            if (ring.stop)
+                return;
+        }
+        ring_slot& slot = ring.slots[k % ring_size];
+        const std::size_t first = k == 0 ? held : 0;
+        const std::size_t got =
+            first + read_letters(in, slot.letters + first, work.capacity - first);
+        slot.error = errno;
+        slot.failed = reader_failed(in);
+        slot.last = slot.failed || got < work.capacity;
+        if (!slot.failed) {
+            decipher_read(work, slot.letters, got);
+            slot.size = utf8 ? encode_utf8(slot.letters, got, slot.text) : got;
+        }
+        {
+            const std::lock_guard<std::mutex> guard(ring.lock);
+            ring.filled = k + 1;
+        }
+        ring.changed.notify_all();
+        if (slot.last)
+            return;
+    }
+}
+
+// The reader thread, started with every signal blocked, so that signals keep reaching the
+// thread that writes and may have files to clean up. Empty when no thread could be had.
+std::optional<std::thread> start_reader(letter_reader& in, letter_ring& ring,
+                                        const block_work& work, std::size_t held) {
+    std::optional<std::thread> reader;
+#ifndef _WIN32
+    sigset_t all;
+    sigset_t old;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &old);
+#endif
+    try {
+        reader.emplace(fill_ring, std::ref(in), std::ref(ring), std::cref(work), held);
+    } catch (const std::system_error&) { // this thread does it all, as on one core
+    }
+#ifndef _WIN32
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+#endif
+    return reader;
+}
+
+// The block loop with the reader thread; empty when there was no thread or memory for it.
+std::optional<stream_fault> decipher_overlapped(letter_reader& in, std::FILE* out,
+                                                const block_work& work, std::uint8_t* buffer,
+                                                std::size_t held) {
+    // The ring's buffers, one after the other, each page-aligned as make_io_buffer's are; the
+    // first is the caller's. UTF-8 takes two bytes a letter.
+    constexpr std::size_t page = 4096;
+    const std::size_t stride = (work.capacity + page - 1) / page * page;
+    const bool utf8 = in.encoding == text_encoding::utf8;
+    const std::size_t text_stride = utf8 ? 2 * stride : 0;
+    std::optional<io_buffer> more;
+    try {
+        more.emplace(make_io_buffer((ring_size - 1) * stride + ring_size * text_stride));
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+    letter_ring ring;
+    for (std::size_t i = 0; i < ring_size; ++i) {
+        ring_slot& slot = ring.slots[i];
+        slot.letters = i == 0 ? buffer : more->get() + (i - 1) * stride;
+        slot.text = utf8 ? more->get() + (ring_size - 1) * stride + i * text_stride : slot.letters;
+    }
+    std::optional<std::thread> reader = start_reader(in, ring, work, held);
+    if (!reader)
+        return std::nullopt;
+
+    // errno is the reader's own: the failing call's reason is carried over by hand.
+    const auto finish = [&](stream_fault fault, int error) {
+        {
+            const std::lock_guard<std::mutex> guard(ring.lock);
+            ring.stop = true;
+        }
+        ring.changed.notify_all();
+        reader->join();
+        errno = error;
+        return fault;
+    };
+    bool mark_due = true; // the mark goes out with the first letters
+    for (std::size_t k = 0;; ++k) {
+        {
+            std::unique_lock<std::mutex> guard(ring.lock);
+            ring.changed.wait(guard, [&] { return ring.filled > k; });
+        }
+        const ring_slot& slot = ring.slots[k % ring_size];
+        if (slot.failed)
+            return finish(stream_fault::read, slot.error);
+        if (slot.size > 0) {
+            const bool written = (!mark_due || write_byte_order_mark(out, in)) &&
+                                 std::fwrite(slot.text, 1, slot.size, out) == slot.size;
+            mark_due = false;
+            if (!written)
+                return finish(stream_fault::write, errno);
+        }
+        if (slot.last)
+            return finish(stream_fault::none, errno);
+        {
+            const std::lock_guard<std::mutex> guard(ring.lock);
+            ring.freed = k + 1;
+        }
+        ring.changed.notify_all();
+    }
+}
+
+// The cores this process may run on: a CPU affinity mask (taskset, a container's cpuset) may
+// allow fewer than the machine has.
+unsigned usable_cores() {
+#ifdef __linux__
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0)
+        return static_cast<unsigned>(CPU_COUNT(&set));
+#endif
+    return std::thread::hardware_concurrency();
+}
+
+} // namespace
+
+void allow_reader_thread(bool allowed) {
+    reader_thread_allowed = allowed;
+}
+
+stream_fault decipher_stream(letter_reader& in, std::FILE* out, const std::int32_t* order, int n,
+                             std::uint8_t* buffer, std::size_t buffer_size, std::size_t held) {
+    block_work work{order, n, block_letters(n), 0, {}};
+    work.capacity = buffer_size / work.block_size * work.block_size;
+    assert(work.capacity > 0 && held <= work.capacity);
+    make_block_table(order, n, work.table.data());
+    decide_encoding(in);
+    if (reader_failed(in))
+        return stream_fault::read;
+
+    // With one core the thread would only take turns with this one.
+    if (reader_thread_allowed && usable_cores() > 1)
+        if (const auto fault = decipher_overlapped(in, out, work, buffer, held))
+            return *fault;
+    text_writer writer = writer_for(in);
+    for (;;) {
+        const std::size_t got = held + read_letters(in, buffer + held, work.capacity - held);
+        held = 0;
+        if (reader_failed(in))
+            return stream_fault::read;
+        if (!put_plaintext(out, writer, work, buffer, got))
+            return stream_fault::write;
+        if (got < work.capacity)
+            return stream_fault::none;
+    }
+}
+
+std::size_t lay_out_groups(const std::uint8_t* letters, std::size_t size, std::uint64_t& laid,
+                           std::uint8_t* out) {
+    std::uint8_t* const begin = out;
+    for (std::size_t i = 0; i < size;) {
+        if (laid % line_letters == 0 && size - i >= line_letters) { // a whole line at once
+            if (laid > 0)
+                *out++ = '\n';
+            for (std::size_t group = 0; group < line_letters / group_letters; ++group) {
+                if (group > 0)
+                    *out++ = ' ';
+                std::memcpy(out, letters + i, group_letters);
+                out += group_letters;
+                i += group_letters;
+            }
+            laid += line_letters;
+            continue;
+        }
+        if (laid % line_letters == 0 && laid > 0)
+            *out++ = '\n';
+        else if (laid % group_letters == 0 && laid > 0)
+            *out++ = ' ';
+        // The rest of this group in one copy.
+        const auto room = static_cast<std::size_t>(group_letters - laid % group_letters);
+        const std::size_t take = std::min(room, size - i);
+        std::memcpy(out, letters + i, take);
+        out += take;
+        i += take;
+        laid += take;
+    }
+    return static_cast<std::size_t>(out - begin);
+}
+
+stream_fault encipher_stream(letter_reader& in, std::FILE* out, const std::int32_t* order, int n,
+                             std::uint8_t* buffer, std::size_t buffer_size,
+                             std::uint64_t* letters_read) {
+    const std::size_t block_size = block_letters(n);
+    const std::size_t capacity = buffer_size / block_size * block_size;
+    assert(capacity > 0);
+    decide_encoding(in);
+    if (reader_failed(in))
+        return stream_fault::read;
+    text_writer writer = writer_for(in);
+    const auto cipher = make_io_buffer(capacity);
+    const auto text = make_io_buffer(capacity + capacity / group_letters + 1);
+    std::uint64_t laid = 0;
+    for (;;) {
+        // Every read but the last is whole blocks, so blocks never straddle two reads.
+        const std::size_t got = read_letters(in, buffer, capacity);
+        if (reader_failed(in))
+            return stream_fault::read;
+        encipher_letters(buffer, got, order, n, cipher.get());
+        std::size_t size = lay_out_groups(cipher.get(), got, laid, text.get());
+        const bool last = got < capacity;
+        if (last && laid > 0)
+            text[size++] = '\n';
+        if (letters_read != nullptr)
+            *letters_read = laid;
+        if (!write_out(out, writer, text.get(), size))
+            return stream_fault::write;
+        if (last)
+            return stream_fault::none;
+    }
+}
