@@ -1,6 +1,7 @@
 #include "app/run_crack.hpp"
 
 #include "analysis/key_search.hpp"
+#include "analysis/verdict.hpp"
 #include "app/platform.hpp"
 #include "app/tool.hpp"
 #include "cipher/letter_stream.hpp"
@@ -71,11 +72,17 @@ int crack_run(const run_request& request) {
         return finish_run(program, in, nullptr, output_name, 1);
     print_candidates(found, buffer.get());
     // A text that is not Russian has no runner-up worth naming.
-    if (!reads_as_russian(found[0]))
+    const text_verdict verdict = judge_candidate(found[0]);
+    if (verdict == text_verdict::not_russian)
         std::fprintf(stderr,
                      "%s: no key gives Russian text; is %s enciphered this way, in Windows-1251 "
                      "or UTF-8?\n",
                      program, shown_input_name(input_name));
+    else if (verdict == text_verdict::too_short_to_tell)
+        std::fprintf(stderr,
+                     "%s: %zu letters are too few to be sure; a word you expect in the text "
+                     "(--crib) or the key length (--length) narrows the search\n",
+                     program, held);
     else if (found.size() > 1 && close_call(found[0], found[1]))
         std::fprintf(stderr, "%s: the runner-up is close; the text may be too short to be sure\n",
                      program);

@@ -1,5 +1,7 @@
 #include "analysis/key_search.hpp"
 
+#include "analysis/verdict.hpp"
+
 #include "cipher/transposition.hpp"
 #include "test_text.hpp"
 
@@ -52,7 +54,9 @@ TEST(KeySearch, MatchesEveryOrderWeighedOutright) {
                                      plains.back().data());
                     EXPECT_EQ(std::count(plains.begin(), plains.end(), plains.back()), 1) << length;
                 }
-                EXPECT_EQ(reads_as_russian(listed[0]), listed[0].letters < judged_letters)
+                EXPECT_EQ(judge_candidate(listed[0]), listed[0].letters < candidate_sure_letters
+                                                          ? text_verdict::too_short_to_tell
+                                                          : text_verdict::not_russian)
                     << length;
             }
 }
