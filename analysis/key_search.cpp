@@ -24,10 +24,10 @@ std::vector<std::uint8_t> plaintext(const std::uint8_t* letters, std::size_t siz
 }
 
 bool holds(const std::vector<std::uint8_t>& plain, const std::vector<std::uint8_t>& crib) {
-    return std::search(plain.begin(), plain.end(), crib.begin(), crib.end(),
-                       [](std::uint8_t a, std::uint8_t b) {
-                           return letter_code(a) == letter_code(b);
-                       }) != plain.end();
+    return crib.empty() || std::search(plain.begin(), plain.end(), crib.begin(), crib.end(),
+                                       [](std::uint8_t a, std::uint8_t b) {
+                                           return letter_code(a) == letter_code(b);
+                                       }) != plain.end();
 }
 
 // The orders kept for one key length, best first.
