@@ -324,6 +324,7 @@ int main(int argc, char** argv) {
                    stderr);
         return 2;
     }
+    std::setvbuf(stdout, nullptr, _IOLBF, 1024); // a long run shows its rows as they come
     const auto docs = documents(argv[1]);
     const int trials = argc > 2 ? std::atoi(argv[2]) : 400;
     const bool tune = argc > 3 && std::strcmp(argv[3], "tune") == 0;
