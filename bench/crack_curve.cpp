@@ -237,6 +237,10 @@ void sentence_curve(std::mt19937& rng, const std::vector<bytes>& docs, int trial
                 const auto start = std::chrono::steady_clock::now();
                 const auto found = find_keys(letters.data(), letters.size(), complete, options);
                 ms.push_back(elapsed_ms(start));
+                if (ms.back() > 2000) // a search this slow is a fault to look into
+                    std::fprintf(stderr, "slow: %.0f ms, n = %d: %.*s\n", ms.back(), n,
+                                 static_cast<int>(plain.size()),
+                                 reinterpret_cast<const char*>(plain.data()));
                 const bool right = !found.empty() && recovers(found[0], letters, plain);
                 hits += right ? 1 : 0;
                 by_n[n].first += right ? 1 : 0;
