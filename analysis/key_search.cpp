@@ -276,10 +276,13 @@ void descend(order_search& s, std::size_t d, std::int64_t partial) {
             continue;
         s.rank[d] = k;
         std::int64_t cost = partial + step(s, d);
-        if (d + 1 == s.side)
-            cost += edge_cost(s);
         if (cost >= bar(*s.kept))
             continue;
+        if (d + 1 == s.side) {
+            cost += edge_cost(s);
+            if (cost >= bar(*s.kept))
+                continue;
+        }
         if (!s.kept->options->cribs.empty() && !cribs_fit(s, d))
             continue;
         if (d + 1 == s.side) {
