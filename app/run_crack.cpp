@@ -67,6 +67,10 @@ int crack_run(const run_request& request) {
     const bool complete = held <= search_letters;
     const auto found = find_keys(buffer.get(), std::min(held, search_letters), complete);
 
+    if (found.empty()) { // only when cribs are given and no plaintext holds them all
+        report(program, shown_input_name(input_name), "no key gives a plaintext holding the crib");
+        return finish_run(program, in, nullptr, output_name, 1);
+    }
     std::FILE* out = open_output_apart(program, in, input_name, output_name);
     if (out == nullptr)
         return finish_run(program, in, nullptr, output_name, 1);
