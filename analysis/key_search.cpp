@@ -23,24 +23,38 @@ std::vector<std::uint8_t> plaintext(const std::uint8_t* letters, std::size_t siz
     return plain;
 }
 
+bool holds(const std::vector<std::uint8_t>& plain, const std::vector<std::uint8_t>& crib) {
+    return crib.empty() || std::search(plain.begin(), plain.end(), crib.begin(), crib.end(),
+                                       [](std::uint8_t a, std::uint8_t b) {
+                                           return letter_code(a) == letter_code(b);
+                                       }) != plain.end();
+}
+
 // The orders kept for one key length, best first.
 struct kept_orders {
     const std::uint8_t* letters;
     std::size_t size;
     bool complete;
     int n;
+    const search_options* options;
     std::vector<key_candidate> best;
 };
 
 // The cost an order must stay under to be kept.
 std::int64_t bar(const kept_orders& kept) {
-    return kept.best.size() < max_candidates ? std::numeric_limits<std::int64_t>::max()
-                                             : kept.best.back().cost;
+    return kept.best.size() < kept.options->top ? std::numeric_limits<std::int64_t>::max()
+                                                : kept.best.back().cost;
 }
 
 void offer(kept_orders& kept, const std::int32_t* order, std::int64_t cost) {
     if (cost >= bar(kept))
         return;
+    if (!kept.options->cribs.empty()) {
+        const auto plain = plaintext(kept.letters, kept.size, kept.complete, order, kept.n);
+        for (const auto& crib : kept.options->cribs)
+            if (!holds(plain, crib))
+                return;
+    }
     // Equal costs are where another order may give the very same plaintext, as when columns
     // that hold no letter trade places.
     for (const key_candidate& other : kept.best)
@@ -57,7 +71,7 @@ void offer(kept_orders& kept, const std::int32_t* order, std::int64_t cost) {
         std::upper_bound(kept.best.begin(), kept.best.end(), cost,
                          [](std::int64_t c, const key_candidate& other) { return c < other.cost; });
     kept.best.insert(at, candidate);
-    if (kept.best.size() > max_candidates)
+    if (kept.best.size() > kept.options->top)
         kept.best.pop_back();
 }
 
@@ -86,6 +100,8 @@ struct order_search {
     const std::uint8_t* costs;
     int n;
     std::size_t side;
+    std::size_t size;                                    // letters analysed
+    std::size_t full;                                    // of them in full blocks
     std::array<std::vector<std::int32_t>, 4> tables;     // empty without a full block
     std::array<std::uint8_t, max_key_length> last_row{}; // by segment: the last full row
     std::vector<std::uint8_t> tail;                      // codes of the short block's letters
@@ -207,13 +223,67 @@ std::int64_t step(order_search& s, std::size_t d) {
     return sum;
 }
 
+// The code of the plaintext's letter at p once columns 0..d have ranks, or -1 while it is not
+// known: a short block's letters are placed only once its long columns have ranks.
+int known_letter(const order_search& s, std::size_t p, std::size_t d) {
+    const std::size_t n = s.side;
+    if (p < s.full) {
+        const std::size_t q = p % (n * n);
+        if (q % n > d)
+            return -1;
+        return static_cast<int>(letter_code(s.kept->letters[p - q + s.rank[q % n] * n + q / n]));
+    }
+    const std::size_t t = p - s.full;
+    if (t % n > d || d + 1 < s.long_columns)
+        return -1;
+    return s.tail[s.start[t % n] + t / n];
+}
+
+// Whether every crib may still lie somewhere in the plaintext, its letters known so far agreeing.
+bool cribs_fit(const order_search& s, std::size_t d) {
+    for (const auto& crib : s.kept->options->cribs) {
+        if (crib.size() > s.size)
+            return false;
+        bool fits = false;
+        for (std::size_t p = 0; !fits && p + crib.size() <= s.size; ++p) {
+            fits = true;
+            for (std::size_t i = 0; fits && i < crib.size(); ++i) {
+                const int known = known_letter(s, p + i, d);
+                fits = known < 0 || static_cast<std::uint32_t>(known) == letter_code(crib[i]);
+            }
+        }
+        if (!fits)
+            return false;
+    }
+    return true;
+}
+
+// The cost of the plaintext's edges, once every column has its rank.
+std::int64_t edge_cost(const order_search& s) {
+    if (s.size < 3)
+        return 0;
+    const std::size_t d = s.side - 1;
+    auto at = [&](std::size_t p) { return static_cast<std::uint8_t>(known_letter(s, p, d)); };
+    std::int64_t sum = start_costs()[edge_index(at(0), at(1), at(2))];
+    if (s.kept->complete)
+        sum += end_costs()[edge_index(at(s.size - 3), at(s.size - 2), at(s.size - 1))];
+    return sum;
+}
+
 void descend(order_search& s, std::size_t d, std::int64_t partial) {
     for (std::size_t k = 0; k < s.side; ++k) {
         if (s.taken[k])
             continue;
         s.rank[d] = k;
-        const std::int64_t cost = partial + step(s, d);
+        std::int64_t cost = partial + step(s, d);
         if (cost >= bar(*s.kept))
+            continue;
+        if (d + 1 == s.side) {
+            cost += edge_cost(s);
+            if (cost >= bar(*s.kept))
+                continue;
+        }
+        if (!s.kept->options->cribs.empty() && !cribs_fit(s, d))
             continue;
         if (d + 1 == s.side) {
             order_array order{};
@@ -236,6 +306,8 @@ void search_by_columns(kept_orders& kept) {
     s.side = static_cast<std::size_t>(kept.n);
     const std::size_t size = analysed_letters(kept.size, kept.complete, kept.n);
     const std::size_t blocks = size / block_letters(kept.n);
+    s.size = size;
+    s.full = blocks * block_letters(kept.n);
     if (blocks > 0)
         tabulate_full_blocks(s, kept.letters, blocks);
     for (std::size_t i = blocks * block_letters(kept.n); i < size; ++i)
@@ -261,12 +333,20 @@ std::size_t analysed_letters(std::size_t size, bool complete, int n) {
 std::int64_t order_cost(const std::uint8_t* letters, std::size_t size, bool complete,
                         const std::int32_t* order, int n) {
     const auto plain = plaintext(letters, size, complete, order, n);
-    return text_cost(plain.data(), plain.size());
+    return text_cost(plain.data(), plain.size(), complete);
+}
+
+std::vector<std::uint8_t> crib_letters(const std::uint8_t* text, std::size_t size) {
+    std::vector<std::uint8_t> letters;
+    for (std::size_t i = 0; i < size; ++i)
+        if (text[i] >= 0xC0U)
+            letters.push_back(static_cast<std::uint8_t>(text[i] | 0x20U));
+    return letters;
 }
 
 std::vector<key_candidate> best_orders(const std::uint8_t* letters, std::size_t size, bool complete,
-                                       int n) {
-    kept_orders kept{letters, size, complete, n, {}};
+                                       int n, const search_options& options) {
+    kept_orders kept{letters, size, complete, n, &options, {}};
     if (n <= 4)
         search_every_order(kept);
     else
@@ -274,30 +354,37 @@ std::vector<key_candidate> best_orders(const std::uint8_t* letters, std::size_t 
     return kept.best;
 }
 
-std::vector<key_candidate> find_keys(const std::uint8_t* letters, std::size_t size, bool complete) {
+std::vector<key_candidate> find_keys(const std::uint8_t* letters, std::size_t size, bool complete,
+                                     const search_options& options) {
+    std::vector<int> lengths = options.lengths;
+    if (lengths.empty())
+        for (int n = 1; n <= max_key_length; ++n)
+            lengths.push_back(n);
     std::vector<key_candidate> all;
-    for (int n = 1; n <= max_key_length; ++n) {
+    for (const int n : lengths) {
+        if (n < 1 || n > max_key_length)
+            continue;
         const std::size_t analysed = analysed_letters(size, complete, n);
         if (analysed == 0)
             continue;
         // Per 4-gram, so that lengths analysing different numbers of letters compare.
         const double grams = static_cast<double>(std::max<std::size_t>(analysed, 4) - 3);
-        for (key_candidate& c : best_orders(letters, size, complete, n)) {
+        for (key_candidate& c : best_orders(letters, size, complete, n, options)) {
             const double bits = static_cast<double>(c.cost) / cost_steps_per_bit;
-            c.bits_per_letter = bits / grams;
-            c.rank = (bits + key_space_weight * log2_factorial(n)) / grams;
+            c.bits_per_gram = bits / grams;
+            c.score = (bits + key_space_weight * log2_factorial(n)) / grams;
             all.push_back(c);
         }
     }
     std::stable_sort(all.begin(), all.end(), [](const key_candidate& a, const key_candidate& b) {
-        return a.rank < b.rank;
+        return a.score < b.score;
     });
     // On a short text orders of several lengths can give one plaintext: the first, the shorter
     // key, stands for it.
     std::vector<key_candidate> found;
     std::vector<std::vector<std::uint8_t>> seen;
     for (const key_candidate& c : all) {
-        if (found.size() == max_candidates)
+        if (found.size() == options.top)
             break;
         auto plain = plaintext(letters, size, complete, c.order.data(), c.n);
         if (std::find(seen.begin(), seen.end(), plain) != seen.end())
@@ -310,11 +397,7 @@ std::vector<key_candidate> find_keys(const std::uint8_t* letters, std::size_t si
 
 bool close_call(const key_candidate& best, const key_candidate& runner_up) {
     const double grams = static_cast<double>(std::max<std::size_t>(best.letters, 4) - 3);
-    return (runner_up.rank - best.rank) * grams < close_margin_bits;
-}
-
-bool reads_as_russian(const key_candidate& best) {
-    return best.letters < judged_letters || best.rank < russian_score_limit;
+    return (runner_up.score - best.score) * grams < close_margin_bits;
 }
 
 int candidate_key_word(const key_candidate& candidate, char* key) {

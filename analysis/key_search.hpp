@@ -14,6 +14,19 @@
 
 inline constexpr std::size_t max_candidates = 5;
 
+// What narrows a search. lengths: the key lengths tried, all of 1..max_key_length when empty;
+// top: how many candidates are kept; cribs: words the plaintext holds, as lowercase Windows-1251
+// letters (crib_letters), each of which a candidate's plaintext must hold.
+struct search_options {
+    std::vector<int> lengths;
+    std::size_t top = max_candidates;
+    std::vector<std::vector<std::uint8_t>> cribs;
+};
+
+// A crib as the search takes it: the Windows-1251 letters of text[0, size), lowercase; the rest
+// is left out, as the cipher leaves it out.
+std::vector<std::uint8_t> crib_letters(const std::uint8_t* text, std::size_t size);
+
 // The letters the search reads at most: plenty to be sure of any key (bench/README.md).
 inline constexpr std::size_t search_letters = 4096;
 
@@ -26,43 +39,36 @@ struct key_candidate {
     std::array<std::int32_t, max_key_length> order{}; // as fill_column_order gives it
     std::int64_t cost = 0;   // of the letters analysed, in 1/cost_steps_per_bit bits
     std::size_t letters = 0; // analysed for this n
-    double bits_per_letter = 0;
-    double rank = 0; // bits per letter with the key space's size weighed in: lower is better; the
-                     // score crack lists
+    double bits_per_gram = 0; // the cost over the 4-grams weighed
+    // bits per 4-gram with the key space's size weighed in: lower is better; what crack lists
+    double score = 0;
 };
 
 // How many of `size` letters are analysed for key length n: all of a complete text, whose last
 // block may be short; of the start of a longer one, its whole blocks.
 std::size_t analysed_letters(std::size_t size, bool complete, int n);
 
-// The cost of one order, by deciphering outright: the plain reference the search is held to.
+// The cost of one order, by deciphering outright: the plain reference the search is held to. The
+// text's end is weighed when it is complete.
 std::int64_t order_cost(const std::uint8_t* letters, std::size_t size, bool complete,
                         const std::int32_t* order, int n);
 
-// The best orders for key length n, best first, at most max_candidates, each giving another
-// plaintext; equal costs keep the order found first.
+// The best orders for key length n, best first, at most options.top, each giving another
+// plaintext that holds every crib; equal costs keep the order found first.
 std::vector<key_candidate> best_orders(const std::uint8_t* letters, std::size_t size, bool complete,
-                                       int n);
+                                       int n, const search_options& options = {});
 
-// The best candidates over every key length, best first by rank, at most max_candidates, each
-// giving another plaintext. letters are the text's letters, the whole text when complete, else
-// its start.
-std::vector<key_candidate> find_keys(const std::uint8_t* letters, std::size_t size, bool complete);
+// The best candidates over the key lengths asked, best first by score, at most options.top, each
+// giving another plaintext that holds every crib; none when no order does. letters are the
+// text's letters, the whole text when complete, else its start.
+std::vector<key_candidate> find_keys(const std::uint8_t* letters, std::size_t size, bool complete,
+                                     const search_options& options = {});
 
 // Whether the runner-up is so close to the best that the text may be too short to tell them
 // apart: within close_margin_bits over the letters analysed. On held-out text every wrong
 // answer was within 4 bits, and right ones mostly far beyond (bench/README.md).
 inline constexpr double close_margin_bits = 10;
 bool close_call(const key_candidate& best, const key_candidate& runner_up);
-
-// Whether the best candidate reads as Russian. No key does when its rank reaches the limit, as
-// when the file is in another character set or not this cipher: on held-out text of 100 letters
-// or more Russian ranked at most 3.3, KOI8-R, UTF-8 and random letters at least 6.7, and the
-// limit leans to the latter, as Russian unlike the model's sources may rank higher. Under
-// judged_letters the two come within a bit of each other, and every text passes (bench/README.md).
-inline constexpr double russian_score_limit = 5.5;
-inline constexpr std::size_t judged_letters = 40;
-bool reads_as_russian(const key_candidate& best);
 
 // The key word that gives a candidate's order: at key position k the digit 1 + the rank of
 // column k. Returns its length.

@@ -7,14 +7,16 @@
 namespace {
 
 // One printable character a cost, in the order make_model.py's DIGITS lists them, in rows of
-// row_size: short strings, as compilers need not take long ones.
+// row_size: short strings, as compilers need not take long ones. The 4-gram costs, then the
+// start's, then the end's.
 constexpr const char* packed_rows[] = {
-#include "analysis/russian_4grams.inc"
+#include "analysis/russian_model.inc"
 };
 constexpr std::size_t row_size = 128;
 
 constexpr std::size_t cells = gram_alphabet * gram_alphabet * gram_alphabet * gram_alphabet;
-static_assert(std::size(packed_rows) * row_size == cells);
+constexpr std::size_t edge_cells = gram_alphabet * gram_alphabet * gram_alphabet;
+static_assert(std::size(packed_rows) * row_size == cells + 2 * edge_cells);
 
 constexpr auto digit_values = [] {
     std::array<std::uint8_t, 128> values{};
@@ -25,12 +27,11 @@ constexpr auto digit_values = [] {
     return values;
 }();
 
-} // namespace
-
-const std::uint8_t* gram_costs() {
+const std::uint8_t* all_costs() {
     static const std::unique_ptr<std::uint8_t[]> costs = [] {
-        auto table = std::make_unique<std::uint8_t[]>(cells);
-        for (std::size_t i = 0; i < cells; ++i)
+        constexpr std::size_t size = cells + 2 * edge_cells;
+        auto table = std::make_unique<std::uint8_t[]>(size);
+        for (std::size_t i = 0; i < size; ++i)
             table[i] =
                 digit_values[static_cast<std::size_t>(packed_rows[i / row_size][i % row_size]) &
                              0x7FU];
@@ -39,7 +40,25 @@ const std::uint8_t* gram_costs() {
     return costs.get();
 }
 
-std::int64_t text_cost(const std::uint8_t* letters, std::size_t size) {
+} // namespace
+
+const std::uint8_t* gram_costs() {
+    return all_costs();
+}
+
+const std::uint8_t* start_costs() {
+    return all_costs() + cells;
+}
+
+const std::uint8_t* end_costs() {
+    return all_costs() + cells + edge_cells;
+}
+
+std::size_t edge_index(std::uint8_t a, std::uint8_t b, std::uint8_t c) {
+    return (letter_code(a) * gram_alphabet + letter_code(b)) * gram_alphabet + letter_code(c);
+}
+
+std::int64_t text_cost(const std::uint8_t* letters, std::size_t size, bool ends) {
     const std::uint8_t* costs = gram_costs();
     std::int64_t total = 0;
     std::uint32_t gram = 0;
@@ -47,6 +66,12 @@ std::int64_t text_cost(const std::uint8_t* letters, std::size_t size) {
         gram = (gram << 5 | letter_code(letters[i])) & (cells - 1);
         if (i >= 3)
             total += costs[gram];
+    }
+    if (size >= 3) {
+        total += start_costs()[edge_index(letters[0], letters[1], letters[2])];
+        if (ends)
+            total +=
+                end_costs()[edge_index(letters[size - 3], letters[size - 2], letters[size - 1])];
     }
     return total;
 }

@@ -1,5 +1,6 @@
 // A letter 4-gram model of Russian, over the 32 letters the tools keep (the lowercase forms;
-// Ё and ё are not among them). Built by make_model.py; see there for its sources.
+// Ё and ё are not among them), with the edges of a text: it starts and ends at a word boundary.
+// Built by make_model.py; see there for its sources.
 #pragma once
 
 #include <cstddef>
@@ -18,5 +19,13 @@ constexpr std::uint32_t letter_code(std::uint8_t letter) {
 // letters by letter_code.
 const std::uint8_t* gram_costs();
 
-// The summed cost of every 4-gram of letters[0, size).
-std::int64_t text_cost(const std::uint8_t* letters, std::size_t size);
+// The cost of a text's first three letters a b c, as a word starts there, at (a * 32 + b) * 32 + c;
+// and the cost of a word ending after the text's last three letters, at the same index.
+const std::uint8_t* start_costs();
+const std::uint8_t* end_costs();
+
+std::size_t edge_index(std::uint8_t a, std::uint8_t b, std::uint8_t c);
+
+// The summed cost of every 4-gram of letters[0, size), and of its start; of its end too when the
+// text ends there.
+std::int64_t text_cost(const std::uint8_t* letters, std::size_t size, bool ends);

@@ -35,11 +35,12 @@ namespace {
 
 // The Windows-1251 key from a line in the locale's character set, the refusal or the note on
 // the way reported. False when refused.
-bool convert_key(run_context& run, const std::string& line, bool cut, std::string& key) {
+bool convert_key(run_context& run, const char* what, const std::string& line, bool cut,
+                 std::string& key) {
     const key_text converted = key_in_windows_1251(line, cut, run.c_locale());
     if (!converted.no_form.empty()) {
         const std::string reason = "\"" + converted.no_form + "\" has no Windows-1251 form";
-        run.report("key", reason.c_str());
+        run.report(what, reason.c_str());
         return false;
     }
     if (converted.read_as_utf8)
@@ -53,7 +54,7 @@ bool read_key_word(run_context& run, std::string& key) {
     std::string line;
     bool cut = false;
     switch (read_console_key(line)) {
-    case console_read::typed_characters: return convert_key(run, line, false, key);
+    case console_read::typed_characters: return convert_key(run, "key", line, false, key);
     case console_read::failed: run.report_errno("standard input", errno); return false;
     case console_read::not_console: break;
     }
@@ -61,12 +62,13 @@ bool read_key_word(run_context& run, std::string& key) {
         run.report_errno("standard input", errno);
         return false;
     }
-    return convert_key(run, line, cut, key);
+    return convert_key(run, "key", line, cut, key);
 }
 
 } // namespace
 
-bool take_key_argument(run_context& run, const char* argument, std::string& key) {
+bool take_argument_text(run_context& run, const char* what, const char* argument,
+                        std::string& key) {
     std::string characters;
     if (argument_characters(argument, characters)) {
         // Characters, not bytes: judged as UTF-8 whatever the locale.
@@ -74,12 +76,12 @@ bool take_key_argument(run_context& run, const char* argument, std::string& key)
         utf8_to_windows_1251(characters, key, no_form);
         if (!no_form.empty()) {
             const std::string reason = "\"" + no_form + "\" has no Windows-1251 form";
-            run.report("key", reason.c_str());
+            run.report(what, reason.c_str());
             return false;
         }
         return true;
     }
-    return convert_key(run, argument, false, key);
+    return convert_key(run, what, argument, false, key);
 }
 
 int get_key(run_context& run, const run_request& request,

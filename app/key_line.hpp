@@ -25,11 +25,12 @@ bool read_key_line(std::FILE* in, std::string& line, bool& cut);
 // The key is the first max_key_length characters of the line. Returns the key length.
 int cut_key(const std::string& line, key_word& key);
 
-// The key given with -k, as Windows-1251, checked before any file is touched: false after
-// reporting a character with no Windows-1251 form.
-bool take_key_argument(run_context& run, const char* argument, std::string& key);
+// An argument read as a key is (-k, a crib), as Windows-1251, checked before any file is
+// touched: false after reporting, under `what`, a character with no Windows-1251 form.
+bool take_argument_text(run_context& run, const char* what, const char* argument,
+                        std::string& text);
 
-// The key from -k (taken by take_key_argument), or else prompted for and read from standard
+// The key from -k (taken by take_argument_text), or else prompted for and read from standard
 // input; builds the column order and prints it. A key cut to max_key_length characters is said
 // to be. Returns the key length, or 0 after reporting a failure or an empty key (a block of no
 // letters would never move through the text).

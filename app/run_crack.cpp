@@ -1,9 +1,11 @@
 #include "app/run_crack.hpp"
 
 #include "analysis/key_search.hpp"
+#include "analysis/verdict.hpp"
 #include "app/file_checks.hpp"
 #include "app/key_line.hpp"
 #include "app/platform.hpp"
+#include "app/skipped_bytes_note.hpp"
 #include "app/tool.hpp"
 #include "cipher/letter_stream.hpp"
 #include "cipher/text_stream.hpp"
@@ -12,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace {
@@ -49,11 +52,32 @@ void print_candidates(run_context& run, const std::vector<key_candidate>& found,
         candidate_key_word(c, key.data());
         std::vector<std::uint8_t> plain(c.letters);
         decipher_letters(letters, c.letters, c.order.data(), c.n, plain.data());
-        std::fprintf(run.console(), "%-9s  %6d  %11.3f  ", key.data(), c.n, c.rank);
+        std::fprintf(run.console(), "%-9s  %6d  %11.3f  ", key.data(), c.n, c.score);
         write_windows_1251(run.console(), plain.data(), std::min(plain.size(), shown_letters));
         std::fputc('\n', run.console());
     }
     run.flush_standard_output();
+}
+
+// What the command line asks of the search; false after reporting a crib that cannot be one.
+bool search_asked(run_context& run, const run_request& request, search_options& options) {
+    for (int n = request.shortest; n <= request.longest; ++n)
+        options.lengths.push_back(n);
+    if (request.top > 0)
+        options.top = static_cast<std::size_t>(request.top);
+    for (const char* crib : request.cribs) {
+        std::string text;
+        if (!take_argument_text(run, "crib", crib, text))
+            return false;
+        options.cribs.push_back(
+            crib_letters(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+        if (options.cribs.back().empty()) {
+            const std::string what = std::string("crib \"") + crib + "\"";
+            run.report(what.c_str(), "no letters");
+            return false;
+        }
+    }
+    return true;
 }
 
 int crack_run(run_context& run, const run_request& request) {
@@ -70,6 +94,10 @@ int crack_run(run_context& run, const run_request& request) {
     case text_check::refused: return finish_run(run, in, 1);
     case text_check::ready: break;
     }
+    // After the text is opened: a run short of memory is told so by its first file.
+    search_options options;
+    if (!search_asked(run, request, options))
+        return finish_run(run, in, 1);
     // One letter more than the search reads tells whether the text ends within it.
     const auto buffer = make_io_buffer(io_chunk_size);
     const std::size_t held = read_letters(reader, buffer.get(), search_letters + 1);
@@ -82,7 +110,13 @@ int crack_run(run_context& run, const run_request& request) {
         return finish_run(run, in, 1);
     }
     const bool complete = held <= search_letters;
-    const auto found = find_keys(buffer.get(), std::min(held, search_letters), complete);
+    const auto found = find_keys(buffer.get(), std::min(held, search_letters), complete, options);
+    if (found.empty()) { // only when cribs are given and no plaintext holds them all
+        run.report(shown_input_name(input_name),
+                   options.cribs.size() == 1 ? "no key gives a plaintext holding the crib"
+                                             : "no key gives a plaintext holding every crib");
+        return finish_run(run, in, 1);
+    }
 
     output_file out;
     if (!open_output_apart(run, in, input_name, output_name, out))
@@ -90,17 +124,26 @@ int crack_run(run_context& run, const run_request& request) {
     if (!request.quiet)
         print_candidates(run, found, buffer.get());
     // A text that is not Russian has no runner-up worth naming.
-    if (!reads_as_russian(found[0]))
+    const text_verdict verdict = judge_candidate(found[0]);
+    if (verdict == text_verdict::not_russian)
         std::fprintf(stderr,
                      "%s: no key gives Russian text; is %s enciphered this way, in Windows-1251 "
                      "or UTF-8?\n",
                      run.program(), shown_input_name(input_name));
+    else if (verdict == text_verdict::too_short_to_tell)
+        std::fprintf(stderr,
+                     "%s: %zu letters are too few to be sure; a word you expect in the text "
+                     "(--crib) or the key length (--length) narrows the search\n",
+                     run.program(), held);
     else if (found.size() > 1 && close_call(found[0], found[1]))
         run.say("the runner-up is close; the text may be too short to be sure");
+    note_skipped_bytes(run, input_name, reader);
 
     const key_candidate& best = found.front();
+    stream_extras extras;
+    extras.output = chosen_encoding(request);
     const stream_fault fault = decipher_stream(reader, out.stream(), best.order.data(), best.n,
-                                               buffer.get(), io_chunk_size, held);
+                                               buffer.get(), io_chunk_size, held, extras);
     return finish_run(run, in, out, output_name,
                       stream_status(run, fault, input_name, out.stream(), output_name));
 }

@@ -1,8 +1,10 @@
 #include "app/run_decipher.hpp"
 
+#include "analysis/verdict.hpp"
 #include "app/file_checks.hpp"
 #include "app/key_line.hpp"
 #include "app/platform.hpp"
+#include "app/skipped_bytes_note.hpp"
 #include "app/tool.hpp"
 #include "cipher/key_order.hpp"
 #include "cipher/letter_stream.hpp"
@@ -56,6 +58,18 @@ int fail_to_open_input(run_context& run, const run_request& request, int input_e
     return finish_run(run, nullptr, out, request.output_name, 1);
 }
 
+// After a run that went through: the output and status stay, but a text with no letters, bytes
+// that were not UTF-8, or a plaintext that does not read as Russian are said to be so.
+void say_what_was_off(const run_context& run, const char* in_name, const letter_reader& reader,
+                      const stream_summary& summary) {
+    note_skipped_bytes(run, in_name, reader);
+    if (summary.letters == 0)
+        run.report(shown_input_name(in_name), "no letters");
+    else if (judge_plaintext(summary.start.data(), summary.start_size) == text_verdict::not_russian)
+        run.say("the text does not read as Russian; is the key right? (crack finds a key from "
+                "the text alone)");
+}
+
 int decipher_run(run_context& run, const run_request& request) {
     const char* in_name = request.input_name;
     const char* out_name = request.output_name;
@@ -78,10 +92,16 @@ int decipher_run(run_context& run, const run_request& request) {
         return finish_run(run, in, out, out_name, 1);
 
     const auto buffer = make_io_buffer(io_chunk_size);
-    const stream_fault fault =
-        decipher_stream(reader, out.stream(), order.data(), n, buffer.get(), io_chunk_size);
-    return finish_run(run, in, out, out_name,
-                      stream_status(run, fault, in_name, out.stream(), out_name));
+    stream_summary summary;
+    stream_extras extras;
+    extras.output = chosen_encoding(request);
+    extras.summary = &summary;
+    const stream_fault fault = decipher_stream(reader, out.stream(), order.data(), n, buffer.get(),
+                                               io_chunk_size, 0, extras);
+    const int status = stream_status(run, fault, in_name, out.stream(), out_name);
+    if (status == 0)
+        say_what_was_off(run, in_name, reader, summary);
+    return finish_run(run, in, out, out_name, status);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "app/file_checks.hpp"
 #include "app/key_line.hpp"
+#include "app/skipped_bytes_note.hpp"
 #include "app/tool.hpp"
 #include "cipher/key_order.hpp"
 #include "cipher/letter_stream.hpp"
@@ -10,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -60,13 +62,26 @@ int encipher_run(run_context& run, const run_request& request) {
 
     const auto buffer = make_io_buffer(io_chunk_size);
     std::uint64_t letters = 0;
+    stream_extras extras;
+    extras.output = chosen_encoding(request);
+    // What a reader of the deciphered text expects, as Russian is usually written.
+    reader.yo_as_ye = true;
     const stream_fault fault = encipher_stream(reader, out.stream(), order.data(), n, buffer.get(),
-                                               io_chunk_size, &letters);
+                                               io_chunk_size, &letters, extras);
     int status = stream_status(run, fault, in_name, out.stream(), out_name);
     // A text with no letters would leave an empty ciphertext in place of the old one.
     if (status == 0 && letters == 0) {
         run.report(shown_input_name(in_name), "no letters");
         status = 1;
+    }
+    if (status == 0) {
+        note_skipped_bytes(run, in_name, reader);
+        if (request.verbose) {
+            const std::string note =
+                std::to_string(reader.yo_changed) +
+                (reader.yo_changed == 1 ? " letter yo written as ye" : " letters yo written as ye");
+            run.report(shown_input_name(in_name), note.c_str());
+        }
     }
     return finish_run(run, in, out, out_name, status);
 }

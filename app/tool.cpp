@@ -28,7 +28,7 @@ int run_guarded(const tool_interface& tool, run_function run, int argc, char** a
         context.set_console_for(request.output_name);
         // A key that cannot be taken is refused before any file is touched.
         if (request.key != nullptr &&
-            !take_key_argument(context, request.key, request.key_windows_1251))
+            !take_argument_text(context, "key", request.key, request.key_windows_1251))
             return context.finish(1);
         return run(context, request);
     } catch (const std::bad_alloc&) {
@@ -48,6 +48,15 @@ int stream_status(run_context& run, stream_fault fault, const char* in_name, std
         break;
     }
     return 1;
+}
+
+std::optional<text_encoding> chosen_encoding(const run_request& request) {
+    switch (request.encoding) {
+    case output_encoding::utf8: return text_encoding::utf8;
+    case output_encoding::windows_1251: return text_encoding::windows_1251;
+    case output_encoding::as_input: break;
+    }
+    return std::nullopt;
 }
 
 int finish_run(run_context& run, std::FILE* in, int status) {

@@ -7,6 +7,7 @@
 #include "cipher/text_stream.hpp"
 
 #include <cstdio>
+#include <optional>
 
 // A tool's run, given what its command line asks for.
 using run_function = int (*)(run_context& run, const run_request& request);
@@ -19,6 +20,9 @@ int run_guarded(const tool_interface& tool, run_function run, int argc, char** a
 // 0 for a block loop that went through, else 1 after naming the file that failed and why.
 int stream_status(run_context& run, stream_fault fault, const char* in_name, std::FILE* out,
                   const char* out_name);
+
+// The encoding -e asks the output in; empty for the input's.
+std::optional<text_encoding> chosen_encoding(const run_request& request);
 
 // Closes in (standard input excepted) and finishes out: a file written in place is closed, a
 // replacing one put in place when status is 0 and discarded otherwise; standard output is

@@ -2,7 +2,7 @@
 // excerpt enciphered under a random order of a length from 2 to 9, sprinkled with non-letters
 // and read back through the letter stream, as crack reads Crypt.txt.
 //
-//   crack_curve TEXT [TRIALS [tune | verdict]]
+//   crack_curve TEXT [TRIALS [tune | verdict | sentences | judge]]
 //
 // TEXT holds a document a line, Windows-1251 lowercase letters (analysis/make_model.py
 // --excerpts writes test.txt and tune.txt). TRIALS excerpts per length, default 400. With
@@ -10,8 +10,14 @@
 // between the best and the runner-up, for choosing the weight and the warning's threshold.
 // With "verdict", how the best candidate scores on excerpts and on text that is not Russian
 // read as Windows-1251, for choosing where crack says the text does not read as Russian.
+// With "sentences", messages that start at a sentence (a capital in TEXT, as make_model.py
+// writes them), cut at lengths from 20 to 200, key lengths 3 to 9, with and without a crib of six
+// of the message's letters: exact recovery, crack's verdicts and the search's time. With
+// "judge", the verdicts and their scores on Russian, on KOI8-R and on random letters, and the
+// plaintext verdict on the right key and on a wrong one.
 #include "analysis/key_search.hpp"
 #include "analysis/language_model.hpp"
+#include "analysis/verdict.hpp"
 #include "cipher/transposition.hpp"
 #include "tests/test_text.hpp"
 
@@ -172,8 +178,8 @@ void verdict_figures(std::mt19937& rng, const std::vector<bytes>& docs, int tria
                 const bytes letters = read_back(
                     sprinkle(rng, encipher(text, random_order(rng, 1 + i % 9))), complete);
                 const key_candidate best = find_keys(letters.data(), letters.size(), complete)[0];
-                scores.push_back(best.rank);
-                bits.push_back(best.bits_per_letter);
+                scores.push_back(best.score);
+                bits.push_back(best.bits_per_gram);
             }
             std::sort(scores.begin(), scores.end());
             std::sort(bits.begin(), bits.end());
@@ -185,16 +191,157 @@ void verdict_figures(std::mt19937& rng, const std::vector<bytes>& docs, int tria
     }
 }
 
+// Where sentences start: the capitals.
+std::vector<std::pair<std::size_t, std::size_t>> sentence_starts(const std::vector<bytes>& docs) {
+    std::vector<std::pair<std::size_t, std::size_t>> starts;
+    for (std::size_t d = 0; d < docs.size(); ++d)
+        for (std::size_t i = 0; i + 200 <= docs[d].size(); ++i)
+            if (docs[d][i] < 0xE0U)
+                starts.emplace_back(d, i);
+    return starts;
+}
+
+double elapsed_ms(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - since)
+        .count();
+}
+
+void sentence_curve(std::mt19937& rng, const std::vector<bytes>& docs, int trials) {
+    const auto starts = sentence_starts(docs);
+    std::printf("%zu sentence starts\n", starts.size());
+    for (const bool with_crib : {false, true})
+        for (const std::size_t length : {20U, 25U, 30U, 40U, 50U, 60U, 80U, 100U, 150U, 200U}) {
+            if (!with_crib && length < 30)
+                continue;
+            int hits = 0;
+            int verdicts[3] = {0, 0, 0};
+            std::vector<double> ms;
+            std::map<int, std::pair<int, int>> by_n;
+            for (int i = 0; i < trials; ++i) {
+                const auto [d, at] =
+                    starts[std::uniform_int_distribution<std::size_t>(0, starts.size() - 1)(rng)];
+                bytes plain = docs[d].substr(at, length);
+                for (auto& b : plain)
+                    b = static_cast<std::uint8_t>(b & 0xDFU);
+                const int n = 3 + i % 7;
+                bool complete = false;
+                const bytes letters =
+                    read_back(sprinkle(rng, encipher(plain, random_order(rng, n))), complete);
+                search_options options;
+                if (with_crib) {
+                    const auto from =
+                        std::uniform_int_distribution<std::size_t>(0, length - 6)(rng);
+                    const bytes crib = plain.substr(from, 6);
+                    options.cribs.push_back(crib_letters(crib.data(), crib.size()));
+                }
+                const auto start = std::chrono::steady_clock::now();
+                const auto found = find_keys(letters.data(), letters.size(), complete, options);
+                ms.push_back(elapsed_ms(start));
+                if (ms.back() > 2000) // a search this slow is a fault to look into
+                    std::fprintf(stderr, "slow: %.0f ms, n = %d: %.*s\n", ms.back(), n,
+                                 static_cast<int>(plain.size()),
+                                 reinterpret_cast<const char*>(plain.data()));
+                const bool right = !found.empty() && recovers(found[0], letters, plain);
+                hits += right ? 1 : 0;
+                by_n[n].first += right ? 1 : 0;
+                ++by_n[n].second;
+                if (!found.empty())
+                    ++verdicts[static_cast<int>(judge_candidate(found[0]))];
+            }
+            std::sort(ms.begin(), ms.end());
+            std::printf(
+                "%4zu letters%s: %5.1f%%  verdicts russian %d, not Russian %d, too short %d;"
+                "  search median %.1f ms, max %.1f ms;  by n:",
+                length, with_crib ? ", crib" : "", 100.0 * hits / trials, verdicts[0], verdicts[1],
+                verdicts[2], ms[ms.size() / 2], ms.back());
+            for (const auto& [n, r] : by_n)
+                std::printf(" %d:%d/%d", n, r.first, r.second);
+            std::printf("\n");
+        }
+}
+
+// crack's verdicts by kind and length, with the least and most score; and the plaintext verdict on
+// the right key and a wrong one, with the most and least bits per letter.
+void judge_figures(std::mt19937& rng, const std::vector<bytes>& docs, int trials) {
+    for (const std::size_t length : {40U, 50U, 60U, 80U, 100U, 150U, 200U}) {
+        std::printf("%4zu letters:", length);
+        for (const kind k : {kind::russian, kind::koi8r, kind::random}) {
+            int verdicts[3] = {0, 0, 0};
+            double least = 1e300;
+            double most = 0;
+            for (int i = 0; i < trials; ++i) {
+                const bytes text = text_of(rng, docs, length, k);
+                bool complete = false;
+                const bytes letters = read_back(
+                    sprinkle(rng, encipher(text, random_order(rng, 1 + i % 9))), complete);
+                const key_candidate best = find_keys(letters.data(), letters.size(), complete)[0];
+                ++verdicts[static_cast<int>(judge_candidate(best))];
+                least = std::min(least, best.score);
+                most = std::max(most, best.score);
+            }
+            std::printf("  %s: %d/%d/%d (%.2f..%.2f)", kind_names[static_cast<int>(k)], verdicts[0],
+                        verdicts[1], verdicts[2], least, most);
+        }
+        // A wrong key: another order, of a length from 2 to 9, on the right key's ciphertext.
+        int fired_right = 0;
+        int fired_wrong = 0;
+        double right_most = 0;
+        double wrong_least = 1e300;
+        for (int i = 0; i < trials; ++i) {
+            const bytes text = lowercase(excerpt(rng, docs, length));
+            const int n = 2 + i % 8;
+            const auto order = random_order(rng, n);
+            const bytes cipher = encipher(text, order);
+            bytes plain(text.size(), 0);
+            decipher_letters(cipher.data(), cipher.size(), order.data(), n, plain.data());
+            auto wrong = random_order(rng, 2 + (i / 8) % 8);
+            if (wrong == order)
+                std::swap(wrong[0], wrong[1]);
+            bytes garbled(text.size(), 0);
+            decipher_letters(cipher.data(), cipher.size(), wrong.data(),
+                             static_cast<int>(wrong.size()), garbled.data());
+            const auto bits = [](const bytes& t) {
+                return static_cast<double>(text_cost(t.data(), t.size(), true)) /
+                       cost_steps_per_bit / static_cast<double>(t.size() - 3);
+            };
+            right_most = std::max(right_most, bits(plain));
+            if (garbled != plain)
+                wrong_least = std::min(wrong_least, bits(garbled));
+            fired_right +=
+                judge_plaintext(plain.data(), plain.size()) == text_verdict::not_russian ? 1 : 0;
+            fired_wrong += garbled != plain && judge_plaintext(garbled.data(), garbled.size()) ==
+                                                   text_verdict::not_russian
+                               ? 1
+                               : 0;
+        }
+        std::printf(
+            "  | plaintext: right key fired %d (most %.2f), wrong key fired %d (least %.2f)\n",
+            fired_right, right_most, fired_wrong, wrong_least);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fputs("usage: crack_curve TEXT [TRIALS [tune | verdict]]\n", stderr);
+        std::fputs("usage: crack_curve TEXT [TRIALS [tune | verdict | sentences | judge]]\n",
+                   stderr);
         return 2;
     }
+    std::setvbuf(stdout, nullptr, _IOLBF, 1024); // a long run shows its rows as they come
     const auto docs = documents(argv[1]);
     const int trials = argc > 2 ? std::atoi(argv[2]) : 400;
     const bool tune = argc > 3 && std::strcmp(argv[3], "tune") == 0;
+    if (argc > 3 && std::strcmp(argv[3], "sentences") == 0) {
+        std::mt19937 rng(4);
+        sentence_curve(rng, docs, trials);
+        return 0;
+    }
+    if (argc > 3 && std::strcmp(argv[3], "judge") == 0) {
+        std::mt19937 rng(5);
+        judge_figures(rng, docs, trials);
+        return 0;
+    }
     if (argc > 3 && std::strcmp(argv[3], "verdict") == 0) {
         std::mt19937 rng(3);
         verdict_figures(rng, docs, trials);

@@ -36,6 +36,34 @@ std::size_t read_up_to(letter_reader& reader, std::uint8_t* bytes, std::size_t s
     return size;
 }
 
+// Ё and ё (A8, B8) as Е and е in Windows-1251 bytes[0, size).
+void yo_as_ye_1251(letter_reader& reader, std::uint8_t* bytes, std::size_t size) {
+    if (!reader.yo_as_ye)
+        return;
+    for (std::size_t i = 0; i < size; ++i)
+        if ((bytes[i] | 0x10U) == 0xB8) {
+            bytes[i] = bytes[i] == 0xA8 ? 0xC5 : 0xE5;
+            ++reader.yo_changed;
+        }
+}
+
+// The same in UTF-8: D0 81 and D1 91 as D0 95 and D0 B5, for pairs whole in ahead; a pair cut
+// by the end of a chunk is finished where the next begins.
+void yo_as_ye_utf8(letter_reader& reader) {
+    if (!reader.yo_as_ye)
+        return;
+    std::uint8_t* bytes = reader.ahead.get();
+    std::size_t i = std::max(reader.yo_looked_to, reader.ahead_at);
+    for (; i + 1 < reader.ahead_size; ++i)
+        if ((bytes[i] == 0xD0 && bytes[i + 1] == 0x81) ||
+            (bytes[i] == 0xD1 && bytes[i + 1] == 0x91)) {
+            bytes[i + 1] = bytes[i] == 0xD0 ? 0x95 : 0xB5;
+            bytes[i] = 0xD0;
+            ++reader.yo_changed;
+        }
+    reader.yo_looked_to = reader.ahead_size;
+}
+
 // Serves the bytes kept ahead, then reads straight into letters: asking for exactly the letters
 // still missing means the raw bytes always fit in the space left.
 std::size_t read_windows_1251(letter_reader& reader, std::uint8_t* letters, std::size_t wanted) {
@@ -44,11 +72,13 @@ std::size_t read_windows_1251(letter_reader& reader, std::uint8_t* letters, std:
         const std::size_t take = std::min(wanted - taken, reader.ahead_size - reader.ahead_at);
         std::memcpy(letters + taken, reader.ahead.get() + reader.ahead_at, take);
         reader.ahead_at += take;
+        yo_as_ye_1251(reader, letters + taken, take);
         taken += keep_letters(letters + taken, take);
     }
     while (taken < wanted && !reader.ended) {
         const std::size_t asked = wanted - taken;
         const std::size_t got = std::fread(letters + taken, 1, asked, reader.stream);
+        yo_as_ye_1251(reader, letters + taken, got);
         taken += keep_letters(letters + taken, got);
         reader.ended = got < asked;
     }
@@ -73,9 +103,22 @@ std::size_t read_utf8(letter_reader& reader, std::uint8_t* letters, std::size_t 
             reader.ended = got < reader.chunk_size;
             reader.ahead_at = 0;
             reader.ahead_size = got;
+            reader.yo_looked_to = 0;
             continue;
         }
         const std::uint8_t* bytes = reader.ahead.get() + reader.ahead_at;
+        if (reader.yo_as_ye && reader.ahead_at == 0 &&
+            ((reader.previous == 0xD0 && bytes[0] == 0x81) ||
+             (reader.previous == 0xD1 && bytes[0] == 0x91))) {
+            // A Ё or ё cut by the chunk: its lead was served as a non-letter already.
+            letters[taken++] = reader.previous == 0xD0 ? 0xC5 : 0xE5;
+            ++reader.yo_changed;
+            check_utf8(bytes, 1, reader.served);
+            reader.previous = bytes[0];
+            reader.ahead_at = 1;
+            continue;
+        }
+        yo_as_ye_utf8(reader);
         const utf8_progress step =
             take_utf8_letters(bytes, reader.ahead_size - reader.ahead_at, reader.previous,
                               letters + taken, wanted - taken);

@@ -34,6 +34,10 @@ struct letter_reader {
     std::uint8_t previous = 0;
     // UTF-8: the bytes served so far, checked; its malformed bytes were skipped.
     utf8_check served;
+    // Ё and ё read as Е and е, as Russian is often written (encipher): how many so far.
+    bool yo_as_ye = false;
+    std::size_t yo_changed = 0;
+    std::size_t yo_looked_to = 0; // UTF-8: ahead[0, yo_looked_to) is changed already
 };
 
 // A reader of stream, nothing read yet. chunk_size (at least 8) is smaller only in tests, to

@@ -30,15 +30,32 @@ namespace {
 // Windows-1251, which goes out as it is. The mark goes out with the first letters, so that a
 // text with none leaves the output untouched.
 struct text_writer {
-    const letter_reader& reader; // for its mark; only the encoding, decided already, is read
+    text_encoding encoding;
+    bool mark_due; // the input's UTF-8 mark, for UTF-8 out
     io_buffer scratch;
     std::size_t scratch_size;
-    bool mark_due = true;
 };
 
-text_writer writer_for(const letter_reader& reader) {
-    const std::size_t size = reader.encoding == text_encoding::utf8 ? io_chunk_size : 0;
-    return {reader, size > 0 ? make_io_buffer(size) : io_buffer{}, size};
+// The encoding the text goes out in, and whether the mark goes before it.
+text_encoding output_encoding(const letter_reader& in, const stream_extras& extras) {
+    return extras.output.value_or(in.encoding);
+}
+
+bool output_mark(const letter_reader& in, const stream_extras& extras) {
+    return in.byte_order_mark && in.encoding == text_encoding::utf8 &&
+           output_encoding(in, extras) == text_encoding::utf8;
+}
+
+text_writer writer_for(const letter_reader& reader, const stream_extras& extras) {
+    const text_encoding encoding = output_encoding(reader, extras);
+    const std::size_t size = encoding == text_encoding::utf8 ? io_chunk_size : 0;
+    return {encoding, output_mark(reader, extras), size > 0 ? make_io_buffer(size) : io_buffer{},
+            size};
+}
+
+bool write_mark(std::FILE* out) {
+    static constexpr std::uint8_t mark[] = {0xEF, 0xBB, 0xBF};
+    return std::fwrite(mark, 1, sizeof mark, out) == sizeof mark;
 }
 
 bool write_out(std::FILE* out, text_writer& writer, const std::uint8_t* text, std::size_t size) {
@@ -46,11 +63,21 @@ bool write_out(std::FILE* out, text_writer& writer, const std::uint8_t* text, st
         return true;
     if (writer.mark_due) {
         writer.mark_due = false;
-        if (!write_byte_order_mark(out, writer.reader))
+        if (!write_mark(out))
             return false;
     }
-    return write_text(out, text, size, writer.reader.encoding, writer.scratch.get(),
-                      writer.scratch_size);
+    return write_text(out, text, size, writer.encoding, writer.scratch.get(), writer.scratch_size);
+}
+
+// Keeps the first plaintext letters and the count, for what the tool says after the run.
+void note_plaintext(stream_summary* summary, const std::uint8_t* letters, std::size_t size) {
+    if (summary == nullptr)
+        return;
+    const std::size_t take = std::min(size, summary->start.size() - summary->start_size);
+    std::copy_n(letters, take,
+                summary->start.begin() + static_cast<std::ptrdiff_t>(summary->start_size));
+    summary->start_size += take;
+    summary->letters += size;
 }
 
 // How the letters of one read become plaintext.
@@ -61,25 +88,6 @@ struct block_work {
     std::size_t capacity; // letters a read asks for: whole blocks
     std::array<std::uint8_t, max_block_size> table;
 };
-
-// Deciphers and writes the got letters of one read; a read that came up short was the last,
-// and its short block goes out too. False on a write error.
-bool put_plaintext(std::FILE* out, text_writer& writer, const block_work& work,
-                   std::uint8_t* letters, std::size_t got) {
-    // Full blocks never depend on where the text ends, so they go out as they come.
-    const std::size_t full = got / work.block_size * work.block_size;
-    decipher_full_blocks(letters, full / work.block_size, work.table.data(), work.n);
-    if (!write_out(out, writer, letters, full))
-        return false;
-    if (got == work.capacity)
-        return true;
-    // The stream has ended: what is left is the short last block, if any, and its shape
-    // follows from its own length.
-    std::array<std::uint8_t, max_block_size> plain;
-    const std::size_t size = unscramble_block(letters + full, work.order, work.n, 0,
-                                              static_cast<std::int64_t>(got - full), plain.data());
-    return write_out(out, writer, plain.data(), size);
-}
 
 std::atomic<bool> reader_thread_allowed{true};
 
@@ -110,6 +118,8 @@ struct letter_ring {
 // Deciphers the got letters of one read in place; a read that came up short was the last, and
 // its short block is deciphered too.
 void decipher_read(const block_work& work, std::uint8_t* letters, std::size_t got) {
+    // Full blocks never depend on where the text ends; the short last block's shape follows
+    // from its own length.
     const std::size_t full = got / work.block_size * work.block_size;
     decipher_full_blocks(letters, full / work.block_size, work.table.data(), work.n);
     if (got == work.capacity)
@@ -120,8 +130,9 @@ void decipher_read(const block_work& work, std::uint8_t* letters, std::size_t go
     std::copy_n(plain.data(), size, letters + full);
 }
 
-void fill_ring(letter_reader& in, letter_ring& ring, const block_work& work, std::size_t held) {
-    const bool utf8 = in.encoding == text_encoding::utf8;
+void fill_ring(letter_reader& in, letter_ring& ring, const block_work& work, std::size_t held,
+               const stream_extras& extras) {
+    const bool utf8 = output_encoding(in, extras) == text_encoding::utf8;
     for (std::size_t k = 0;; ++k) {
         {
             std::unique_lock<std::mutex> guard(ring.lock);
@@ -138,6 +149,7 @@ void fill_ring(letter_reader& in, letter_ring& ring, const block_work& work, std
         slot.last = slot.failed || got < work.capacity;
         if (!slot.failed) {
             decipher_read(work, slot.letters, got);
+            note_plaintext(extras.summary, slot.letters, got);
             slot.size = utf8 ? encode_utf8(slot.letters, got, slot.text) : got;
         }
         {
@@ -153,7 +165,8 @@ void fill_ring(letter_reader& in, letter_ring& ring, const block_work& work, std
 // The reader thread, started with every signal blocked, so that signals keep reaching the
 // thread that writes and may have files to clean up. Empty when no thread could be had.
 std::optional<std::thread> start_reader(letter_reader& in, letter_ring& ring,
-                                        const block_work& work, std::size_t held) {
+                                        const block_work& work, std::size_t held,
+                                        const stream_extras& extras) {
     std::optional<std::thread> reader;
 #ifndef _WIN32
     sigset_t all;
@@ -162,7 +175,8 @@ std::optional<std::thread> start_reader(letter_reader& in, letter_ring& ring,
     pthread_sigmask(SIG_SETMASK, &all, &old);
 #endif
     try {
-        reader.emplace(fill_ring, std::ref(in), std::ref(ring), std::cref(work), held);
+        reader.emplace(fill_ring, std::ref(in), std::ref(ring), std::cref(work), held,
+                       std::cref(extras));
     } catch (const std::system_error&) { // this thread does it all, as on one core
     }
 #ifndef _WIN32
@@ -174,12 +188,12 @@ std::optional<std::thread> start_reader(letter_reader& in, letter_ring& ring,
 // The block loop with the reader thread; empty when there was no thread or memory for it.
 std::optional<stream_fault> decipher_overlapped(letter_reader& in, std::FILE* out,
                                                 const block_work& work, std::uint8_t* buffer,
-                                                std::size_t held) {
+                                                std::size_t held, const stream_extras& extras) {
     // The ring's buffers, one after the other, each page-aligned as make_io_buffer's are; the
     // first is the caller's. UTF-8 takes two bytes a letter.
     constexpr std::size_t page = 4096;
     const std::size_t stride = (work.capacity + page - 1) / page * page;
-    const bool utf8 = in.encoding == text_encoding::utf8;
+    const bool utf8 = output_encoding(in, extras) == text_encoding::utf8;
     const std::size_t text_stride = utf8 ? 2 * stride : 0;
     std::optional<io_buffer> more;
     try {
@@ -193,7 +207,7 @@ std::optional<stream_fault> decipher_overlapped(letter_reader& in, std::FILE* ou
         slot.letters = i == 0 ? buffer : more->get() + (i - 1) * stride;
         slot.text = utf8 ? more->get() + (ring_size - 1) * stride + i * text_stride : slot.letters;
     }
-    std::optional<std::thread> reader = start_reader(in, ring, work, held);
+    std::optional<std::thread> reader = start_reader(in, ring, work, held, extras);
     if (!reader)
         return std::nullopt;
 
@@ -208,7 +222,7 @@ std::optional<stream_fault> decipher_overlapped(letter_reader& in, std::FILE* ou
         errno = error;
         return fault;
     };
-    bool mark_due = true; // the mark goes out with the first letters
+    bool mark_due = output_mark(in, extras); // the mark goes out with the first letters
     for (std::size_t k = 0;; ++k) {
         {
             std::unique_lock<std::mutex> guard(ring.lock);
@@ -218,7 +232,7 @@ std::optional<stream_fault> decipher_overlapped(letter_reader& in, std::FILE* ou
         if (slot.failed)
             return finish(stream_fault::read, slot.error);
         if (slot.size > 0) {
-            const bool written = (!mark_due || write_byte_order_mark(out, in)) &&
+            const bool written = (!mark_due || write_mark(out)) &&
                                  std::fwrite(slot.text, 1, slot.size, out) == slot.size;
             mark_due = false;
             if (!written)
@@ -252,7 +266,8 @@ void allow_reader_thread(bool allowed) {
 }
 
 stream_fault decipher_stream(letter_reader& in, std::FILE* out, const std::int32_t* order, int n,
-                             std::uint8_t* buffer, std::size_t buffer_size, std::size_t held) {
+                             std::uint8_t* buffer, std::size_t buffer_size, std::size_t held,
+                             const stream_extras& extras) {
     block_work work{order, n, block_letters(n), 0, {}};
     work.capacity = buffer_size / work.block_size * work.block_size;
     assert(work.capacity > 0 && held <= work.capacity);
@@ -263,15 +278,17 @@ stream_fault decipher_stream(letter_reader& in, std::FILE* out, const std::int32
 
     // With one core the thread would only take turns with this one.
     if (reader_thread_allowed && usable_cores() > 1)
-        if (const auto fault = decipher_overlapped(in, out, work, buffer, held))
+        if (const auto fault = decipher_overlapped(in, out, work, buffer, held, extras))
             return *fault;
-    text_writer writer = writer_for(in);
+    text_writer writer = writer_for(in, extras);
     for (;;) {
         const std::size_t got = held + read_letters(in, buffer + held, work.capacity - held);
         held = 0;
         if (reader_failed(in))
             return stream_fault::read;
-        if (!put_plaintext(out, writer, work, buffer, got))
+        decipher_read(work, buffer, got);
+        note_plaintext(extras.summary, buffer, got);
+        if (!write_out(out, writer, buffer, got))
             return stream_fault::write;
         if (got < work.capacity)
             return stream_fault::none;
@@ -312,14 +329,14 @@ std::size_t lay_out_groups(const std::uint8_t* letters, std::size_t size, std::u
 
 stream_fault encipher_stream(letter_reader& in, std::FILE* out, const std::int32_t* order, int n,
                              std::uint8_t* buffer, std::size_t buffer_size,
-                             std::uint64_t* letters_read) {
+                             std::uint64_t* letters_read, const stream_extras& extras) {
     const std::size_t block_size = block_letters(n);
     const std::size_t capacity = buffer_size / block_size * block_size;
     assert(capacity > 0);
     decide_encoding(in);
     if (reader_failed(in))
         return stream_fault::read;
-    text_writer writer = writer_for(in);
+    text_writer writer = writer_for(in, extras);
     const auto cipher = make_io_buffer(capacity);
     const auto text = make_io_buffer(capacity + capacity / group_letters + 1);
     std::uint64_t laid = 0;

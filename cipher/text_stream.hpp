@@ -3,9 +3,11 @@
 
 #include "cipher/letter_stream.hpp"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 
 // Ciphertext as it is written out: groups of five letters parted by a blank, ten groups a line.
 inline constexpr std::size_t group_letters = 5;
@@ -27,8 +29,22 @@ enum class stream_fault { none, read, write };
 // On more than one usable core, reads run ahead on a thread of their own, into two more buffers
 // of that size (and, for UTF-8, three of twice it for the encoded text); out is only written
 // from the calling thread. On a fault, errno is the failing call's.
+//
+// What a caller may ask of the loops beyond the text: output names the encoding written (the
+// input's when empty; the input's UTF-8 mark is kept only for UTF-8 out), and summary, when
+// given, gets how many letters the text had and, for decipher, the first of its plaintext.
+struct stream_summary {
+    std::uint64_t letters = 0;
+    std::array<std::uint8_t, 1000> start{};
+    std::size_t start_size = 0;
+};
+struct stream_extras {
+    std::optional<text_encoding> output;
+    stream_summary* summary = nullptr;
+};
 stream_fault decipher_stream(letter_reader& in, std::FILE* out, const std::int32_t* order, int n,
-                             std::uint8_t* buffer, std::size_t buffer_size, std::size_t held = 0);
+                             std::uint8_t* buffer, std::size_t buffer_size, std::size_t held = 0,
+                             const stream_extras& extras = {});
 
 // The same the other way: enciphers the letters of in, from its position to its end, into out
 // as groups, every line ended, in in's encoding (nothing for a text with no letters). buffer holds
@@ -36,7 +52,8 @@ stream_fault decipher_stream(letter_reader& in, std::FILE* out, const std::int32
 // letters enciphered.
 stream_fault encipher_stream(letter_reader& in, std::FILE* out, const std::int32_t* order, int n,
                              std::uint8_t* buffer, std::size_t buffer_size,
-                             std::uint64_t* letters_read = nullptr);
+                             std::uint64_t* letters_read = nullptr,
+                             const stream_extras& extras = {});
 
 // Whether decipher_stream may read on a thread of its own (by default it may): off, it runs
 // the one-thread loop it runs on a single core.

@@ -256,6 +256,11 @@ const std::vector<std::int32_t> klyuch = {0, 1, 3, 2};
 std::vector<run_case> make_cli_cases() {
     std::mt19937 rng(5);
     static const std::string long_name(250, 'c');
+    // encipher reads Ё and ё as letters, which the sprinkled noise holds.
+    const auto without_yo = [](bytes text) {
+        std::erase_if(text, [](std::uint8_t b) { return b == 0xA8 || b == 0xB8; });
+        return text;
+    };
     // ЗАГАДКА typed on a UTF-8 terminal; the order its Windows-1251 letters give, and the order
     // its first nine bytes give.
     const bytes zagadka_utf8 = "\xD0\x97\xD0\x90\xD0\x93\xD0\x90\xD0\x94\xD0\x9A\xD0\x90\n"_b;
@@ -374,7 +379,8 @@ std::vector<run_case> make_cli_cases() {
          .crypt = "Hello, world! 0123\r\n\xA8\xB8"_b,
          .key_input = "key\n"_b,
          .out = prompt + "INDEX SORT COMPLEATE: 1 0 2 \n",
-         .decrypt = ""_b},
+         .decrypt = ""_b,
+         .err = "decipher: Crypt.txt: no letters"},
         {.name = "missing input",
          .crypt_kind = place::absent,
          .key_input = "key\n"_b,
@@ -491,6 +497,7 @@ std::vector<run_case> make_cli_cases() {
          .crypt_kind = place::absent,
          .decrypt_kind = place::absent,
          .out = "INDEX SORT COMPLEATE: 0 \n",
+         .err = "decipher: /dev/null: no letters",
          .args = {"-k", "a", "/dev/null", "/dev/null"},
          .posix_only = true},
         {.name = "standard input by another name needs -k",
@@ -525,7 +532,34 @@ std::vector<run_case> make_cli_cases() {
          .crypt = big,
          .key_input = "k\n"_b,
          .out = prompt + "INDEX SORT COMPLEATE: 0 \n",
-         .decrypt = lowercase(big)},
+         .decrypt = lowercase(big),
+         .err = "decipher: the text does not read as Russian; is the key right?"},
+        // What decipher says of the text it gives: Russian is let be, and gibberish named.
+        {.name = "the right key on Russian: no word",
+         .crypt = sprinkle(rng, encipher(example, zagadka)),
+         .decrypt = lowercase(example),
+         .args = {"-q", "-k", "\xD0\x97\xD0\x90\xD0\x93\xD0\x90\xD0\x94\xD0\x9A\xD0\x90"}},
+        {.name = "a wrong key on Russian: the text does not read as Russian",
+         .crypt = sprinkle(rng, encipher(example, zagadka)),
+         .out = "INDEX SORT COMPLEATE: 2 0 1 \n",
+         .err = "decipher: the text does not read as Russian; is the key right? (crack finds a "
+                "key from the text alone)",
+         .args = {"-k", "bca"}},
+        {.name = "-e utf-8: Windows-1251 in, UTF-8 out",
+         .crypt = cipher,
+         .out = "INDEX SORT COMPLEATE: 0 1 3 2 \n",
+         .decrypt = utf8_of(lowercase(plain)),
+         .args = {"-e", "utf-8", "-k", "\xD0\x9A\xD0\x9B\xD0\xAE\xD0\xA7"}},
+        {.name = "--encoding=windows-1251: UTF-8 in with its mark, Windows-1251 out",
+         .crypt = "\xEF\xBB\xBF"_b + utf8_of(cipher),
+         .out = "INDEX SORT COMPLEATE: 0 1 3 2 \n",
+         .decrypt = lowercase(plain),
+         .args = {"--encoding=windows-1251", "-k", "\xD0\x9A\xD0\x9B\xD0\xAE\xD0\xA7"}},
+        {.name = "-q: no prompt, no order line",
+         .crypt = cipher,
+         .key_input = "\xCA\xCB\xDE\xD7\n"_b,
+         .decrypt = lowercase(plain),
+         .args = {"-q"}},
         // encipher: Crypt.txt is replaced only by a whole ciphertext.
         {.name = "encipher: new Crypt.txt",
          .crypt_kind = place::absent,
@@ -534,8 +568,19 @@ std::vector<run_case> make_cli_cases() {
          .out = prompt + "INDEX SORT COMPLEATE: 0 1 3 2 \n",
          .tool = "encipher",
          .plain_kind = place::file,
-         .plain_text = sprinkle(rng, lowercase(plain)),
+         .plain_text = without_yo(sprinkle(rng, lowercase(plain))),
          .crypt_after = laid_out(encipher(plain, klyuch))},
+        {.name = "encipher: yo as ye, counted with -v",
+         .crypt_kind = place::absent,
+         .decrypt_kind = place::absent,
+         .out = "INDEX SORT COMPLEATE: 1 0 \n",
+         .err = "encipher: Plain.txt: 3 letters yo written as ye",
+         .tool = "encipher",
+         .args = {"-v", "-k", "ba"},
+         .plain_kind = place::file,
+         .plain_text = utf8_of("\xEF\xF0\xEE\xE2\xB8\xEB \xE2\xF1\xB8 \xA8\xE6"_b),
+         .crypt_after =
+             utf8_of(laid_out(encipher("\xCF\xD0\xCE\xC2\xC5\xCB\xC2\xD1\xC5\xC5\xC6"_b, {1, 0})))},
         {.name = "encipher: Crypt.txt replaced",
          .crypt = "old"_b,
          .key_input = "ba\n"_b,
@@ -841,7 +886,7 @@ std::vector<run_case> make_cli_cases() {
          .crypt = "\xEF\xBB\xBF"_b,
          .key_input = ""_b,
          .decrypt_kind = place::absent,
-         .err = "INDEX SORT COMPLEATE: 1 0 ",
+         .err = "INDEX SORT COMPLEATE: 1 0 \ndecipher: Crypt.txt: no letters",
          .args = {"-k", "ba", "Crypt.txt", "-"}},
         // A signal while the reads run ahead: the run ends at once, its first buffer written.
         {.name = "SIGTERM with the text from a pipe, one buffer in",
@@ -1133,15 +1178,26 @@ std::vector<run_case> make_crack_cases() {
         std::size_t from, length;
         std::string key;
         std::string warning = {};
+        std::vector<std::string> args = {}; // "CRIB": the plaintext's letters 5 to 11, in UTF-8
     };
     const row rows[] = {
         {.name = "full blocks only", .from = 0, .length = 250, .key = "DBECA"},
         {.name = "a short last block", .from = 100, .length = 300, .key = "GFEDCBAHI"},
-        {.name = "shorter than one block",
-         .from = 200,
-         .length = 75,
-         .key = "HCAIBGDFE",
-         .warning = "crack: the runner-up is close"},
+        {.name = "shorter than one block", .from = 200, .length = 75, .key = "HCAIBGDFE"},
+        {.name = "40 letters, a word for the key",
+         .from = 300,
+         .length = 40,
+         .key = "\xCB\xC5\xD1\xCD\xC8\xCA"}, // ЛЕСНИК
+        {.name = "a crib",
+         .from = 400,
+         .length = 25,
+         .key = "\xCF\xC0\xD0\xCE\xC2\xCE\xC7\xC8\xCA", // ПАРОВОЗИК
+         .args = {"--crib", "CRIB"}},
+        {.name = "a key length",
+         .from = 500,
+         .length = 30,
+         .key = "\xCA\xCE\xD2", // КОТ
+         .args = {"--length=3", "--top", "2"}},
         {.name = "n = 1", .from = 50, .length = 100, .key = "Z"},
         {.name = "n = 2", .from = 0, .length = 41, .key = "BA"},
         {.name = "ties in the key",
@@ -1162,12 +1218,19 @@ std::vector<run_case> make_crack_cases() {
             order_line += std::to_string(order[rank]) + " ";
         }
         const bytes cipher = sprinkle(rng, encipher(original, order));
+        std::vector<std::string> args = r.args;
+        for (std::string& arg : args)
+            if (arg == "CRIB") {
+                const bytes crib = utf8_of(original.substr(5, 7));
+                arg.assign(crib.begin(), crib.end());
+            }
         cases.push_back({.name = std::string("crack: ") + r.name,
                          .crypt = cipher,
                          .out = crack_header + digits + " ",
                          .decrypt = lowercase(original),
                          .err = r.warning,
                          .tool = "crack",
+                         .args = args,
                          .out_prefix = true});
         cases.push_back({.name = r.name,
                          .crypt = cipher,
@@ -1175,6 +1238,23 @@ std::vector<run_case> make_crack_cases() {
                          .out = prompt + order_line + "\n",
                          .decrypt = lowercase(original)});
     }
+    // Too short to judge, and a crib no plaintext holds.
+    const bytes short_cipher = sprinkle(rng, encipher(text.substr(0, 38), {2, 0, 1}));
+    cases.push_back({.name = "crack: too few letters to be sure",
+                     .crypt = random_letters(rng, 38),
+                     .out = crack_header,
+                     .err = "crack: 38 letters are too few to be sure; a word you expect in the "
+                            "text (--crib) or the key length (--length) narrows the search",
+                     .tool = "crack",
+                     .out_prefix = true});
+    cases.push_back({.name = "crack: a crib no plaintext holds",
+                     .crypt = short_cipher,
+                     .status = 1,
+                     .decrypt = "old"_b,
+                     .err = "crack: Crypt.txt: no key gives a plaintext holding the crib",
+                     .tool = "crack",
+                     .args = {"--crib", "zzzzzz\xD1\x8A\xD1\x8A\xD1\x8A\xD1\x8A"},
+                     .decrypt_before = "old"_b});
     // UTF-8 through a pipeline: the plaintext alone on standard output, the candidates on
     // standard error.
     const bytes whole = sprinkle(rng, encipher(text, reference_column_order("GFEDCBAHI")));

@@ -1,5 +1,7 @@
 #include "analysis/key_search.hpp"
 
+#include "analysis/verdict.hpp"
+
 #include "cipher/transposition.hpp"
 #include "test_text.hpp"
 
@@ -11,7 +13,8 @@ namespace {
 
 // The search against every order deciphered outright: the same best costs, each over another
 // plaintext, for texts with and without full blocks and short blocks, whole or only begun; and
-// over every length, each plaintext once and the verdict.
+// over every length, each plaintext once and the verdict. With a crib, the best of the orders
+// whose plaintext holds it; with a length and a count, only those.
 TEST(KeySearch, MatchesEveryOrderWeighedOutright) {
     std::mt19937 rng(409113);
     for (const int n : {2, 5, 6})
@@ -42,6 +45,31 @@ TEST(KeySearch, MatchesEveryOrderWeighedOutright) {
                 EXPECT_EQ(found, expected)
                     << "n " << n << " length " << length << " complete " << complete;
 
+                // A crib from the middle of one plaintext, as capitals, as a user may type it.
+                const bytes& some = std::next(plaintexts.begin(),
+                                              static_cast<std::ptrdiff_t>(plaintexts.size() / 2))
+                                        ->first;
+                bytes typed = some.substr(some.size() / 3, 5);
+                for (auto& b : typed)
+                    b = static_cast<std::uint8_t>(b & 0xDFU);
+                search_options options;
+                options.cribs.push_back(crib_letters(typed.data(), typed.size()));
+                options.top = 3;
+                std::vector<std::int64_t> holding;
+                for (const auto& [plain, cost] : plaintexts)
+                    if (lowercase(plain).find(
+                            bytes(options.cribs[0].begin(), options.cribs[0].end())) != bytes::npos)
+                        holding.push_back(cost);
+                std::sort(holding.begin(), holding.end());
+                holding.resize(std::min(holding.size(), options.top));
+                std::vector<std::int64_t> with_crib;
+                for (const auto& c : best_orders(text.data(), length, complete, n, options))
+                    with_crib.push_back(c.cost);
+                EXPECT_EQ(with_crib, holding) << "crib: n " << n << " length " << length;
+                options.lengths = {n};
+                for (const auto& c : find_keys(text.data(), length, complete, options))
+                    EXPECT_EQ(c.n, n);
+
                 // Over every length each plaintext once; random letters judged not Russian once
                 // there are enough of them.
                 const auto listed = find_keys(text.data(), length, complete);
@@ -52,7 +80,9 @@ TEST(KeySearch, MatchesEveryOrderWeighedOutright) {
                                      plains.back().data());
                     EXPECT_EQ(std::count(plains.begin(), plains.end(), plains.back()), 1) << length;
                 }
-                EXPECT_EQ(reads_as_russian(listed[0]), listed[0].letters < judged_letters)
+                EXPECT_EQ(judge_candidate(listed[0]), listed[0].letters < candidate_sure_letters
+                                                          ? text_verdict::too_short_to_tell
+                                                          : text_verdict::not_russian)
                     << length;
             }
 }
