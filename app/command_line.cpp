@@ -10,9 +10,9 @@
 
 namespace {
 
-std::string text_of(const char* format, const char* a, const char* b = "") {
-    std::string text(std::strlen(format) + std::strlen(a) + std::strlen(b), '\0');
-    const int size = std::snprintf(text.data(), text.size() + 1, format, a, b);
+std::string text_of(const char* format, const char* a) {
+    std::string text(std::strlen(format) + std::strlen(a), '\0');
+    const int size = std::snprintf(text.data(), text.size() + 1, format, a);
     text.resize(size > 0 ? static_cast<std::size_t>(size) : 0);
     return text;
 }

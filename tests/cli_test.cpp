@@ -1096,7 +1096,7 @@ TEST_P(CliRuns, Row) {
     run(cli_cases()[GetParam()]);
 }
 
-INSTANTIATE_TEST_SUITE_P(, CliRuns, testing::Range<std::size_t>(0, cli_cases().size()),
+INSTANTIATE_TEST_SUITE_P(Tools, CliRuns, testing::Range<std::size_t>(0, cli_cases().size()),
                          [](const testing::TestParamInfo<std::size_t>& row) {
                              return test_name(cli_cases(), row.param);
                          });
@@ -1286,7 +1286,7 @@ TEST_P(CrackCli, RecoversTheKey) {
     run(crack_cases()[GetParam()]);
 }
 
-INSTANTIATE_TEST_SUITE_P(, CrackCli, testing::Range<std::size_t>(0, crack_cases().size()),
+INSTANTIATE_TEST_SUITE_P(Tools, CrackCli, testing::Range<std::size_t>(0, crack_cases().size()),
                          [](const testing::TestParamInfo<std::size_t>& row) {
                              return test_name(crack_cases(), row.param);
                          });
