@@ -12,6 +12,12 @@
 
 namespace {
 
+// The alphabet as the literal way tests it: a signed byte from -64 to -1.
+bool is_alphabet_letter(char c) {
+    const auto s = static_cast<signed char>(c);
+    return s >= -64 && s <= -1;
+}
+
 // The literal way: the order built, then printed to standard output.
 void order_key_columns(std::int32_t* order, int n, const char* key_word) {
     fill_column_order(order, n, key_word);

@@ -10,11 +10,6 @@ constexpr bool is_letter_byte(std::uint8_t b) {
     return b >= 0xC0;
 }
 
-constexpr bool is_alphabet_letter(char c) {
-    const auto s = static_cast<signed char>(c);
-    return s >= -64 && s <= -1;
-}
-
 // Moves the letters of bytes[0, size) to its front, in order; returns how many there are.
 // The bytes after them are left with no meaning.
 std::size_t keep_letters(std::uint8_t* bytes, std::size_t size);

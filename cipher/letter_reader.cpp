@@ -197,10 +197,6 @@ std::size_t read_letters(letter_reader& reader, std::uint8_t* letters, std::size
     return 0;
 }
 
-std::size_t read_block(letter_reader& reader, std::uint8_t* block, int n, std::size_t blocks) {
-    return read_letters(reader, block, block_letters(n) * blocks);
-}
-
 bool reader_failed(const letter_reader& reader) {
     return std::ferror(reader.stream) != 0;
 }

@@ -62,8 +62,6 @@ text_encoding decide_encoding(letter_reader& reader);
 // store: the next call goes on right behind the last one.
 std::size_t read_letters(letter_reader& reader, std::uint8_t* letters, std::size_t wanted);
 
-// read_letters for the next blocks * n * n letters.
-std::size_t read_block(letter_reader& reader, std::uint8_t* block, int n, std::size_t blocks = 1);
 
 // Whether a read of the stream failed.
 bool reader_failed(const letter_reader& reader);

@@ -26,8 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         bytes block(std::max(block_letters(n) * blocks, wanted), 0);
         for (bool by_blocks = false;; by_blocks = !by_blocks) {
             const std::size_t asked = by_blocks ? block_letters(n) * blocks : wanted;
-            const std::size_t got = by_blocks ? read_block(reader, block.data(), n, blocks)
-                                              : read_letters(reader, block.data(), wanted);
+            const std::size_t got =
+                by_blocks ? read_letters(reader, block.data(), block_letters(n) * blocks)
+                          : read_letters(reader, block.data(), wanted);
             read.append(block.data(), got);
             if (got < asked)
                 break;
