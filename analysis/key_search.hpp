@@ -37,8 +37,8 @@ inline constexpr double key_space_weight = 1.0;
 struct key_candidate {
     int n = 0;
     std::array<std::int32_t, max_key_length> order{}; // as fill_column_order gives it
-    std::int64_t cost = 0;   // of the letters analysed, in 1/cost_steps_per_bit bits
-    std::size_t letters = 0; // analysed for this n
+    std::int64_t cost = 0;    // of the letters analysed, in 1/cost_steps_per_bit bits
+    std::size_t letters = 0;  // analysed for this n
     double bits_per_gram = 0; // the cost over the 4-grams weighed
     // bits per 4-gram with the key space's size weighed in: lower is better; what crack lists
     double score = 0;

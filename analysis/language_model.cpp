@@ -27,14 +27,16 @@ constexpr auto digit_values = [] {
     return values;
 }();
 
+std::uint8_t packed_cost(std::size_t i) {
+    return digit_values[static_cast<std::size_t>(packed_rows[i / row_size][i % row_size]) & 0x7FU];
+}
+
 const std::uint8_t* all_costs() {
     static const std::unique_ptr<std::uint8_t[]> costs = [] {
         constexpr std::size_t size = cells + 2 * edge_cells;
         auto table = std::make_unique<std::uint8_t[]>(size);
         for (std::size_t i = 0; i < size; ++i)
-            table[i] =
-                digit_values[static_cast<std::size_t>(packed_rows[i / row_size][i % row_size]) &
-                             0x7FU];
+            table[i] = packed_cost(i);
         return table;
     }();
     return costs.get();
@@ -58,20 +60,35 @@ std::size_t edge_index(std::uint8_t a, std::uint8_t b, std::uint8_t c) {
     return (letter_code(a) * gram_alphabet + letter_code(b)) * gram_alphabet + letter_code(c);
 }
 
-std::int64_t text_cost(const std::uint8_t* letters, std::size_t size, bool ends) {
-    const std::uint8_t* costs = gram_costs();
+namespace {
+
+// The summed cost of letters[0, size), its start's and, when it ends there, its end's, the cost
+// of cell i of the table being cost(i).
+template <typename Cost>
+std::int64_t summed_cost(const std::uint8_t* letters, std::size_t size, bool ends, Cost cost) {
     std::int64_t total = 0;
     std::uint32_t gram = 0;
     for (std::size_t i = 0; i < size; ++i) {
         gram = (gram << 5 | letter_code(letters[i])) & (cells - 1);
         if (i >= 3)
-            total += costs[gram];
+            total += cost(gram);
     }
     if (size >= 3) {
-        total += start_costs()[edge_index(letters[0], letters[1], letters[2])];
+        total += cost(cells + edge_index(letters[0], letters[1], letters[2]));
         if (ends)
-            total +=
-                end_costs()[edge_index(letters[size - 3], letters[size - 2], letters[size - 1])];
+            total += cost(cells + edge_cells +
+                          edge_index(letters[size - 3], letters[size - 2], letters[size - 1]));
     }
     return total;
+}
+
+} // namespace
+
+std::int64_t text_cost(const std::uint8_t* letters, std::size_t size, bool ends) {
+    const std::uint8_t* costs = all_costs();
+    return summed_cost(letters, size, ends, [costs](std::size_t i) { return costs[i]; });
+}
+
+std::int64_t one_text_cost(const std::uint8_t* letters, std::size_t size, bool ends) {
+    return summed_cost(letters, size, ends, packed_cost);
 }

@@ -29,3 +29,6 @@ std::size_t edge_index(std::uint8_t a, std::uint8_t b, std::uint8_t c);
 // The summed cost of every 4-gram of letters[0, size), and of its start; of its end too when the
 // text ends there.
 std::int64_t text_cost(const std::uint8_t* letters, std::size_t size, bool ends);
+// The same for one text, read from the packed table itself: no table is made, for a run that
+// judges one text (decipher) and must start at once.
+std::int64_t one_text_cost(const std::uint8_t* letters, std::size_t size, bool ends);
