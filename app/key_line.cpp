@@ -68,12 +68,12 @@ bool read_key_word(run_context& run, std::string& key) {
 } // namespace
 
 bool take_argument_text(run_context& run, const char* what, const char* argument,
-                        std::string& key) {
+                        std::string& text) {
     std::string characters;
     if (argument_characters(argument, characters)) {
         // Characters, not bytes: judged as UTF-8 whatever the locale.
         std::string no_form;
-        utf8_to_windows_1251(characters, key, no_form);
+        utf8_to_windows_1251(characters, text, no_form);
         if (!no_form.empty()) {
             const std::string reason = "\"" + no_form + "\" has no Windows-1251 form";
             run.report(what, reason.c_str());
@@ -81,7 +81,7 @@ bool take_argument_text(run_context& run, const char* what, const char* argument
         }
         return true;
     }
-    return convert_key(run, what, argument, false, key);
+    return convert_key(run, what, argument, false, text);
 }
 
 int get_key(run_context& run, const run_request& request,

@@ -141,6 +141,7 @@ TEST(CommandLine, Parses) {
         std::vector<std::string> storage = {c.tool->program};
         storage.insert(storage.end(), c.args.begin(), c.args.end());
         std::vector<char*> argv;
+        argv.reserve(storage.size() + 1);
         for (std::string& s : storage)
             argv.push_back(s.data());
         argv.push_back(nullptr);
