@@ -47,6 +47,10 @@ text_encoding judge_text(std::span<const std::uint8_t> start, bool at_end, std::
     const bool goes_on =
         !at_end || std::any_of(start.begin() + static_cast<std::ptrdiff_t>(end), start.end(),
                                [](std::uint8_t b) { return b >= 0x80; });
+    // With nothing above 0x7F after the judged bytes, the rest is ASCII and is judged too: a lead
+    // byte that ends the judged bytes is then cut by the end, or malformed by what follows it.
+    if (!goes_on)
+        end = start.size();
     utf8_check check;
     check_utf8(start.data(), end, check);
     // A lead byte D0..D3 is never a continuation, so each one with a continuation after it is a

@@ -181,6 +181,8 @@ TEST(LetterStream, EncodingOfAStart) {
         {"judged to the end", cut + "\xB1\xFF\xFF"_b, true, 6, text_encoding::windows_1251},
         {"a mark before malformed bytes", "\xEF\xBB\xBF\xFF\xFF"_b, true, bytes_judged,
          text_encoding::utf8},
+        {"a lead where judging ends, ASCII after it: malformed",
+         "\xD0\xB0\xD0\xB1\xD0\xB2\xD0\xB3\xE0`"_b, true, 9, text_encoding::windows_1251},
     };
     for (const auto& r : rows)
         EXPECT_EQ(decide_encoding(std::span(r.start.data(), r.start.size()), r.at_end, r.judged),
