@@ -139,8 +139,7 @@ int crack_run(run_context& run, const run_request& request) {
     note_skipped_bytes(run, input_name, reader);
 
     const key_candidate& best = found.front();
-    stream_extras extras;
-    extras.output = chosen_encoding(request);
+    const stream_extras extras = extras_for(request, in);
     const stream_fault fault = decipher_stream(reader, out.stream(), best.order.data(), best.n,
                                                buffer.get(), io_chunk_size, held, extras);
     return finish_run(run, in, out, output_name,

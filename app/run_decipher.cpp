@@ -93,8 +93,7 @@ int decipher_run(run_context& run, const run_request& request) {
 
     const auto buffer = make_io_buffer(io_chunk_size);
     stream_summary summary;
-    stream_extras extras;
-    extras.output = chosen_encoding(request);
+    stream_extras extras = extras_for(request, in);
     extras.summary = &summary;
     const stream_fault fault = decipher_stream(reader, out.stream(), order.data(), n, buffer.get(),
                                                io_chunk_size, 0, extras);

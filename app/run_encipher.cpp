@@ -62,8 +62,7 @@ int encipher_run(run_context& run, const run_request& request) {
 
     const auto buffer = make_io_buffer(io_chunk_size);
     std::uint64_t letters = 0;
-    stream_extras extras;
-    extras.output = chosen_encoding(request);
+    const stream_extras extras = extras_for(request, in);
     // What a reader of the deciphered text expects, as Russian is usually written.
     reader.yo_as_ye = true;
     const stream_fault fault = encipher_stream(reader, out.stream(), order.data(), n, buffer.get(),

@@ -50,6 +50,8 @@ int stream_status(run_context& run, stream_fault fault, const char* in_name, std
     return 1;
 }
 
+namespace {
+
 std::optional<text_encoding> chosen_encoding(const run_request& request) {
     switch (request.encoding) {
     case output_encoding::utf8: return text_encoding::utf8;
@@ -57,6 +59,15 @@ std::optional<text_encoding> chosen_encoding(const run_request& request) {
     case output_encoding::as_input: break;
     }
     return std::nullopt;
+}
+
+} // namespace
+
+stream_extras extras_for(const run_request& request, std::FILE* in) {
+    stream_extras extras;
+    extras.output = chosen_encoding(request);
+    extras.reads_wait = identify(in).kind != file_identity::regular;
+    return extras;
 }
 
 int finish_run(run_context& run, std::FILE* in, int status) {

@@ -21,8 +21,9 @@ int run_guarded(const tool_interface& tool, run_function run, int argc, char** a
 int stream_status(run_context& run, stream_fault fault, const char* in_name, std::FILE* out,
                   const char* out_name);
 
-// The encoding -e asks the output in; empty for the input's.
-std::optional<text_encoding> chosen_encoding(const run_request& request);
+// What the block loops are to know of a run: the encoding -e asks the output in (empty for the
+// input's), and whether in is a file, whose reads never wait.
+stream_extras extras_for(const run_request& request, std::FILE* in);
 
 // Closes in (standard input excepted) and finishes out: a file written in place is closed, a
 // replacing one put in place when status is 0 and discarded otherwise; standard output is

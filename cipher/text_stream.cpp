@@ -95,14 +95,20 @@ std::atomic<bool> reader_thread_allowed{true};
 // of buffers, while this thread writes the one before: the kernel's copies and the work
 // overlap, and memory stays flat. Only this thread writes, so a failed write is the last
 // thing written, and a failed read stops the output right behind the read before.
-constexpr std::size_t ring_size = 3;
+constexpr std::size_t ring_size = 2;
+// From a file, whose reads never wait, a slot holds four of the caller's buffers for
+// Windows-1251 out: each hand-over wakes the other thread, which at one buffer (256 KiB in the
+// tools) cost more CPU time than the overlap saved; at four the two threads take no more than
+// one did. UTF-8, twice the bytes a letter, measured no better with more than one. From a pipe
+// a slot is one buffer, so that what comes in goes out as soon as one buffer has.
+constexpr std::size_t buffers_a_slot = 4;
 
 struct ring_slot {
     std::uint8_t* letters = nullptr; // what a read gets, deciphered in place
     std::uint8_t* text = nullptr;    // what goes out: letters, or their UTF-8
     std::size_t size = 0;            // of text
     bool last = false;               // the read came up short: the stream's end or a failure
-    bool failed = false;             // the read failed, with error its errno
+    bool failed = false; // the read failed, with error its errno, after the size written
     int error = 0;
 };
 
@@ -130,8 +136,9 @@ void decipher_read(const block_work& work, std::uint8_t* letters, std::size_t go
     std::copy_n(plain.data(), size, letters + full);
 }
 
-void fill_ring(letter_reader& in, letter_ring& ring, const block_work& work, std::size_t held,
-               const stream_extras& extras) {
+// work's capacity is a slot's; piece is the caller's, the letters one thread reads at a time.
+void fill_ring(letter_reader& in, letter_ring& ring, const block_work& work, std::size_t piece,
+               std::size_t held, const stream_extras& extras) {
     const bool utf8 = output_encoding(in, extras) == text_encoding::utf8;
     for (std::size_t k = 0;; ++k) {
         {
@@ -141,17 +148,22 @@ void fill_ring(letter_reader& in, letter_ring& ring, const block_work& work, std
                 return;
         }
         ring_slot& slot = ring.slots[k % ring_size];
-        const std::size_t first = k == 0 ? held : 0;
-        const std::size_t got =
-            first + read_letters(in, slot.letters + first, work.capacity - first);
+        // Piece by piece, as one thread reads: a failed read keeps the pieces read before it,
+        // what one thread would have written.
+        std::size_t got = k == 0 ? held : 0;
+        std::size_t end = piece;
+        for (;; end += piece) {
+            got += read_letters(in, slot.letters + got, end - got);
+            if (reader_failed(in) || got < end || end == work.capacity)
+                break;
+        }
         slot.error = errno;
         slot.failed = reader_failed(in);
         slot.last = slot.failed || got < work.capacity;
-        if (!slot.failed) {
-            decipher_read(work, slot.letters, got);
-            note_plaintext(extras.summary, slot.letters, got);
-            slot.size = utf8 ? encode_utf8(slot.letters, got, slot.text) : got;
-        }
+        const std::size_t kept = slot.failed ? end - piece : got;
+        decipher_read(work, slot.letters, kept);
+        note_plaintext(extras.summary, slot.letters, kept);
+        slot.size = utf8 ? encode_utf8(slot.letters, kept, slot.text) : kept;
         {
             const std::lock_guard<std::mutex> guard(ring.lock);
             ring.filled = k + 1;
@@ -165,7 +177,7 @@ void fill_ring(letter_reader& in, letter_ring& ring, const block_work& work, std
 // The reader thread, started with every signal blocked, so that signals keep reaching the
 // thread that writes and may have files to clean up. Empty when no thread could be had.
 std::optional<std::thread> start_reader(letter_reader& in, letter_ring& ring,
-                                        const block_work& work, std::size_t held,
+                                        const block_work& work, std::size_t piece, std::size_t held,
                                         const stream_extras& extras) {
     std::optional<std::thread> reader;
 #ifndef _WIN32
@@ -175,7 +187,7 @@ std::optional<std::thread> start_reader(letter_reader& in, letter_ring& ring,
     pthread_sigmask(SIG_SETMASK, &all, &old);
 #endif
     try {
-        reader.emplace(fill_ring, std::ref(in), std::ref(ring), std::cref(work), held,
+        reader.emplace(fill_ring, std::ref(in), std::ref(ring), std::cref(work), piece, held,
                        std::cref(extras));
     } catch (const std::system_error&) { // this thread does it all, as on one core
     }
@@ -189,25 +201,30 @@ std::optional<std::thread> start_reader(letter_reader& in, letter_ring& ring,
 std::optional<stream_fault> decipher_overlapped(letter_reader& in, std::FILE* out,
                                                 const block_work& work, std::uint8_t* buffer,
                                                 std::size_t held, const stream_extras& extras) {
-    // The ring's buffers, one after the other, each page-aligned as make_io_buffer's are; the
-    // first is the caller's. UTF-8 takes two bytes a letter.
-    constexpr std::size_t page = 4096;
-    const std::size_t stride = (work.capacity + page - 1) / page * page;
+    // The ring's buffers, one after the other, each page-aligned as make_io_buffer's are. UTF-8
+    // takes two bytes a letter.
     const bool utf8 = output_encoding(in, extras) == text_encoding::utf8;
+    block_work slot_work = work;
+    if (!extras.reads_wait && !utf8)
+        slot_work.capacity *= buffers_a_slot;
+    constexpr std::size_t page = 4096;
+    const std::size_t stride = (slot_work.capacity + page - 1) / page * page;
     const std::size_t text_stride = utf8 ? 2 * stride : 0;
-    std::optional<io_buffer> more;
+    std::optional<io_buffer> room;
     try {
-        more.emplace(make_io_buffer((ring_size - 1) * stride + ring_size * text_stride));
+        room.emplace(make_io_buffer(ring_size * (stride + text_stride)));
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
     letter_ring ring;
     for (std::size_t i = 0; i < ring_size; ++i) {
         ring_slot& slot = ring.slots[i];
-        slot.letters = i == 0 ? buffer : more->get() + (i - 1) * stride;
-        slot.text = utf8 ? more->get() + (ring_size - 1) * stride + i * text_stride : slot.letters;
+        slot.letters = room->get() + i * stride;
+        slot.text = utf8 ? room->get() + ring_size * stride + i * text_stride : slot.letters;
     }
-    std::optional<std::thread> reader = start_reader(in, ring, work, held, extras);
+    std::copy_n(buffer, held, ring.slots[0].letters);
+    std::optional<std::thread> reader =
+        start_reader(in, ring, slot_work, work.capacity, held, extras);
     if (!reader)
         return std::nullopt;
 
@@ -229,8 +246,6 @@ std::optional<stream_fault> decipher_overlapped(letter_reader& in, std::FILE* ou
             ring.changed.wait(guard, [&] { return ring.filled > k; });
         }
         const ring_slot& slot = ring.slots[k % ring_size];
-        if (slot.failed)
-            return finish(stream_fault::read, slot.error);
         if (slot.size > 0) {
             const bool written = (!mark_due || write_mark(out)) &&
                                  std::fwrite(slot.text, 1, slot.size, out) == slot.size;
@@ -238,6 +253,8 @@ std::optional<stream_fault> decipher_overlapped(letter_reader& in, std::FILE* ou
             if (!written)
                 return finish(stream_fault::write, errno);
         }
+        if (slot.failed)
+            return finish(stream_fault::read, slot.error);
         if (slot.last)
             return finish(stream_fault::none, errno);
         {

@@ -26,9 +26,11 @@ enum class stream_fault { none, read, write };
 // out, written in in's encoding (its UTF-8 mark before the first letter, if it had one; nothing
 // before that). buffer holds at least one block, and its whole blocks are one read; its first
 // `held` bytes may already hold letters taken from in, at most as many as those whole blocks.
-// On more than one usable core, reads run ahead on a thread of their own, into two more buffers
-// of that size (and, for UTF-8, three of twice it for the encoded text); out is only written
-// from the calling thread. On a fault, errno is the failing call's.
+// On more than one usable core, reads run ahead on a thread of their own, into two buffers of
+// that size (and, for UTF-8, two of twice it for the encoded text), of four times it for
+// Windows-1251 out from a file, whose reads never wait; out is only written from the calling
+// thread, and a failed read stops it where the one-thread loop would. On a fault, errno is the
+// failing call's.
 //
 // What a caller may ask of the loops beyond the text: output names the encoding written (the
 // input's when empty; the input's UTF-8 mark is kept only for UTF-8 out), and summary, when
@@ -41,6 +43,7 @@ struct stream_summary {
 struct stream_extras {
     std::optional<text_encoding> output;
     stream_summary* summary = nullptr;
+    bool reads_wait = true; // in may wait for its text (a pipe, a terminal): no reading ahead far
 };
 stream_fault decipher_stream(letter_reader& in, std::FILE* out, const std::int32_t* order, int n,
                              std::uint8_t* buffer, std::size_t buffer_size, std::size_t held = 0,
