@@ -1,9 +1,11 @@
 #include "analysis/key_search.hpp"
 
+#include "analysis/boundary_model.hpp"
 #include "analysis/language_model.hpp"
 #include "cipher/transposition.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <numeric>
@@ -92,9 +94,10 @@ void search_every_order(kept_orders& kept) {
 //
 // In the full blocks a 4-gram sees four neighbouring columns, so its cost summed over every row
 // is tabulated once for each four segments: within a row, or running over into the next row by
-// one, two or three letters. The short last block's letters are placed as ranks become known:
-// its long columns (the first tail % n) come first, so once they have ranks every column's start
-// in the block follows from its own rank.
+// one, two or three letters. In the short last block a column's start follows from its rank and
+// from which ranks the long columns (the first tail % n) have; those ranks are chosen first, as a
+// set, so that every column's letters are known as soon as it has a rank and its 4-grams count
+// from the fourth column on.
 struct order_search {
     kept_orders* kept;
     const std::uint8_t* costs;
@@ -107,6 +110,7 @@ struct order_search {
     std::vector<std::uint8_t> tail;                      // codes of the short block's letters
     std::size_t rows = 0;                                // full rows of the short block
     std::size_t long_columns = 0;
+    std::uint32_t long_ranks = 0; // the ranks the long columns take, a bit each
     std::array<std::size_t, max_key_length> rank{};
     std::array<std::size_t, max_key_length> start{}; // of each column in the short block
     std::array<bool, max_key_length> taken{};
@@ -160,10 +164,10 @@ void tabulate_full_blocks(order_search& s, const std::uint8_t* letters, std::siz
 }
 
 std::size_t place_in_tail(const order_search& s, std::size_t column) {
-    std::size_t before = 0; // long columns of lower rank
-    for (std::size_t c = 0; c < s.long_columns; ++c)
-        before += s.rank[c] < s.rank[column] ? 1U : 0U;
-    return s.rank[column] * s.rows + before;
+    const std::size_t r = s.rank[column];
+    // Long columns of lower rank, each a letter longer.
+    const auto before = static_cast<std::size_t>(std::popcount(s.long_ranks & ((1U << r) - 1U)));
+    return r * s.rows + before;
 }
 
 // The letter at position p of the short block; p < 0 reaches back into the last full row.
@@ -177,18 +181,10 @@ std::uint32_t tail_letter(const order_search& s, std::ptrdiff_t p) {
 // The short block's 4-grams whose columns all have ranks now that column d has one.
 std::int64_t tail_step(order_search& s, std::size_t d) {
     const std::size_t n = s.side;
-    if (d + 1 < s.long_columns)
-        return 0;
-    std::size_t first_end = d;
-    if (d + 1 == s.long_columns) { // the long columns' starts are known only now
-        for (std::size_t c = 0; c <= d; ++c)
-            s.start[c] = place_in_tail(s, c);
-        first_end = 3;
-    } else {
-        s.start[d] = place_in_tail(s, d);
-    }
+    s.start[d] = place_in_tail(s, d);
     std::int64_t sum = 0;
-    for (std::size_t end = std::max<std::size_t>(first_end, 3); end <= d; ++end) {
+    if (d >= 3) {
+        const std::size_t end = d;
         const std::size_t present = end < s.long_columns ? s.rows + 1 : s.rows;
         for (std::size_t j = 0; j < present; ++j)
             sum += s.costs[index4(s.tail[s.start[end - 3] + j], s.tail[s.start[end - 2] + j],
@@ -197,8 +193,10 @@ std::int64_t tail_step(order_search& s, std::size_t d) {
     if (d + 1 == n) { // 4-grams that run over a row's end, into the block or from the last one
         const auto size = static_cast<std::ptrdiff_t>(s.tail.size());
         const auto side = static_cast<std::ptrdiff_t>(n);
-        for (std::ptrdiff_t p = s.tables[0].empty() ? 0 : -3; p + 3 < size; ++p)
-            if (p < 0 || p % side > side - 4)
+        // The last three letters of each row, from the last full row's on.
+        for (std::ptrdiff_t row_end = s.tables[0].empty() ? side : 0; row_end < size;
+             row_end += side)
+            for (std::ptrdiff_t p = row_end - 3; p < row_end && p + 3 < size; ++p)
                 sum += s.costs[index4(tail_letter(s, p), tail_letter(s, p + 1),
                                       tail_letter(s, p + 2), tail_letter(s, p + 3))];
     }
@@ -234,7 +232,7 @@ int known_letter(const order_search& s, std::size_t p, std::size_t d) {
         return static_cast<int>(letter_code(s.kept->letters[p - q + s.rank[q % n] * n + q / n]));
     }
     const std::size_t t = p - s.full;
-    if (t % n > d || d + 1 < s.long_columns)
+    if (t % n > d)
         return -1;
     return s.tail[s.start[t % n] + t / n];
 }
@@ -271,8 +269,9 @@ std::int64_t edge_cost(const order_search& s) {
 }
 
 void descend(order_search& s, std::size_t d, std::int64_t partial) {
+    const bool long_column = d < s.long_columns;
     for (std::size_t k = 0; k < s.side; ++k) {
-        if (s.taken[k])
+        if (s.taken[k] || ((s.long_ranks >> k & 1U) != 0) != long_column)
             continue;
         s.rank[d] = k;
         std::int64_t cost = partial + step(s, d);
@@ -314,7 +313,11 @@ void search_by_columns(kept_orders& kept) {
         s.tail.push_back(static_cast<std::uint8_t>(letter_code(kept.letters[i])));
     s.rows = s.tail.size() / s.side;
     s.long_columns = s.tail.size() % s.side;
-    descend(s, 0, 0);
+    for (std::uint32_t ranks = 0; ranks < 1U << s.side; ++ranks)
+        if (static_cast<std::size_t>(std::popcount(ranks)) == s.long_columns) {
+            s.long_ranks = ranks;
+            descend(s, 0, 0);
+        }
 }
 
 double log2_factorial(int n) {
@@ -322,6 +325,14 @@ double log2_factorial(int n) {
     for (int k = 2; k <= n; ++k)
         bits += std::log2(k);
     return bits;
+}
+
+// Per 4-gram, so that lengths analysing different numbers of letters compare.
+void set_score(key_candidate& c) {
+    const double grams = static_cast<double>(std::max<std::size_t>(c.letters, 4) - 3);
+    const double bits = static_cast<double>(c.cost) / cost_steps_per_bit;
+    c.bits_per_gram = bits / grams;
+    c.score = (bits + key_space_weight * log2_factorial(c.n)) / grams;
 }
 
 } // namespace
@@ -360,19 +371,16 @@ std::vector<key_candidate> find_keys(const std::uint8_t* letters, std::size_t si
     if (lengths.empty())
         for (int n = 1; n <= max_key_length; ++n)
             lengths.push_back(n);
+    const bool reweighed = complete && size <= reweighed_letters;
+    search_options wide = options;
+    if (reweighed)
+        wide.top = std::max(options.top, reweighed_candidates);
     std::vector<key_candidate> all;
     for (const int n : lengths) {
-        if (n < 1 || n > max_key_length)
+        if (n < 1 || n > max_key_length || analysed_letters(size, complete, n) == 0)
             continue;
-        const std::size_t analysed = analysed_letters(size, complete, n);
-        if (analysed == 0)
-            continue;
-        // Per 4-gram, so that lengths analysing different numbers of letters compare.
-        const double grams = static_cast<double>(std::max<std::size_t>(analysed, 4) - 3);
-        for (key_candidate& c : best_orders(letters, size, complete, n, options)) {
-            const double bits = static_cast<double>(c.cost) / cost_steps_per_bit;
-            c.bits_per_gram = bits / grams;
-            c.score = (bits + key_space_weight * log2_factorial(n)) / grams;
+        for (key_candidate& c : best_orders(letters, size, complete, n, wide)) {
+            set_score(c);
             all.push_back(c);
         }
     }
@@ -384,13 +392,26 @@ std::vector<key_candidate> find_keys(const std::uint8_t* letters, std::size_t si
     std::vector<key_candidate> found;
     std::vector<std::vector<std::uint8_t>> seen;
     for (const key_candidate& c : all) {
-        if (found.size() == options.top)
+        if (found.size() == wide.top)
             break;
         auto plain = plaintext(letters, size, complete, c.order.data(), c.n);
         if (std::find(seen.begin(), seen.end(), plain) != seen.end())
             continue;
         seen.push_back(std::move(plain));
         found.push_back(c);
+    }
+    if (reweighed) {
+        // The mean of the two models' costs: the 4-gram's knows the edges, the other the words.
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            key_candidate& c = found[i];
+            c.cost = (c.cost + boundary_cost(seen[i].data(), seen[i].size())) / 2;
+            set_score(c);
+        }
+        std::stable_sort(
+            found.begin(), found.end(),
+            [](const key_candidate& a, const key_candidate& b) { return a.score < b.score; });
+        if (found.size() > options.top)
+            found.resize(options.top);
     }
     return found;
 }
