@@ -1,5 +1,6 @@
 #include "analysis/key_search.hpp"
 
+#include "analysis/boundary_model.hpp"
 #include "analysis/verdict.hpp"
 
 #include "cipher/transposition.hpp"
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 
 namespace {
@@ -17,8 +19,8 @@ namespace {
 // whose plaintext holds it; with a length and a count, only those.
 TEST(KeySearch, MatchesEveryOrderWeighedOutright) {
     std::mt19937 rng(409113);
-    for (const int n : {2, 5, 6})
-        for (const std::size_t length : {3U, 7U, 24U, 26U, 36U, 49U, 61U, 100U, 131U})
+    for (const int n : {2, 5, 6, 7})
+        for (const std::size_t length : {3U, 7U, 24U, 26U, 36U, 48U, 49U, 61U, 100U, 131U})
             for (const bool complete : {true, false}) {
                 const bytes text = random_letters(rng, length);
                 std::map<bytes, std::int64_t> plaintexts;
@@ -85,6 +87,26 @@ TEST(KeySearch, MatchesEveryOrderWeighedOutright) {
                                                           : text_verdict::not_russian)
                     << length;
             }
+}
+
+// A message costs less than its letters shifted by one, the wrong answer short texts gave.
+TEST(KeySearch, WordsTellTheOrder) {
+    const char* const rows[][2] = {
+        {"\xED\xF3\xE2\xEE\xF2\xF1\xF2\xE5\xEF\xE5\xF0\xFC\xEF\xF0\xEE\xE4\xEE\xEB\xE6\xE0\xF2\xFC",
+         "\xE2\xEE\xF2\xF1\xF2\xE5\xEF\xE5\xF0\xFC\xEF\xF0\xEE\xE4\xEE\xEB\xE6\xE0\xF2\xFC\xED"
+         "\xF3"},
+        {"\xE6\xE4\xE8\xEC\xE5\xED\xFF\xED\xE0\xE2\xEE\xEA\xE7\xE0\xEB\xE5",
+         "\xE4\xE8\xEC\xE5\xED\xFF\xED\xE0\xE2\xEE\xEA\xE7\xE0\xEB\xE5\xE6"},
+        {"\xEF\xF0\xE8\xE5\xE4\xF3\xE7\xE0\xE2\xF2\xF0\xE0\xF3\xF2\xF0\xEE\xEC",
+         "\xEC\xEF\xF0\xE8\xE5\xE4\xF3\xE7\xE0\xE2\xF2\xF0\xE0\xF3\xF2\xF0\xEE"},
+    };
+    for (const auto& [right, shifted] : rows) {
+        const auto cost = [](const char* text) {
+            return boundary_cost(reinterpret_cast<const std::uint8_t*>(text), std::strlen(text));
+        };
+        EXPECT_LT(cost(right), cost(shifted)) << right;
+    }
+    EXPECT_EQ(boundary_cost(nullptr, 0), 0);
 }
 
 } // namespace
