@@ -91,23 +91,22 @@ struct block_work {
 
 std::atomic<bool> reader_thread_allowed{true};
 
-// Reads go ahead on a thread of their own, which also deciphers and encodes, into a small ring
-// of buffers, while this thread writes the one before: the kernel's copies and the work
+// Reads go ahead on a thread of their own, which also deciphers, into a small ring of buffers,
+// while this thread encodes and writes the one before: the kernel's copies and the work
 // overlap, and memory stays flat. Only this thread writes, so a failed write is the last
 // thing written, and a failed read stops the output right behind the read before.
 constexpr std::size_t ring_size = 2;
-// From a file, whose reads never wait, a slot holds four of the caller's buffers for
-// Windows-1251 out: each hand-over wakes the other thread, which at one buffer (256 KiB in the
-// tools) cost more CPU time than the overlap saved; at four the two threads take no more than
-// one did. UTF-8, twice the bytes a letter, measured no better with more than one. From a pipe
-// a slot is one buffer, so that what comes in goes out as soon as one buffer has.
+// From a file, whose reads never wait, a slot holds four of the caller's buffers: each
+// hand-over wakes the other thread, which at one buffer (256 KiB in the tools) cost more CPU
+// time than the overlap saved. From a pipe a slot is one buffer, so that what comes in goes out
+// as soon as one buffer has. UTF-8 is encoded here, a piece at a time into the writer's scratch,
+// which measured faster than writing a slot's text encoded on the reader's core.
 constexpr std::size_t buffers_a_slot = 4;
 
 struct ring_slot {
     std::uint8_t* letters = nullptr; // what a read gets, deciphered in place
-    std::uint8_t* text = nullptr;    // what goes out: letters, or their UTF-8
-    std::size_t size = 0;            // of text
-    bool last = false;               // the read came up short: the stream's end or a failure
+    std::size_t size = 0;
+    bool last = false;   // the read came up short: the stream's end or a failure
     bool failed = false; // the read failed, with error its errno, after the size written
     int error = 0;
 };
@@ -139,7 +138,6 @@ void decipher_read(const block_work& work, std::uint8_t* letters, std::size_t go
 // work's capacity is a slot's; piece is the caller's, the letters one thread reads at a time.
 void fill_ring(letter_reader& in, letter_ring& ring, const block_work& work, std::size_t piece,
                std::size_t held, const stream_extras& extras) {
-    const bool utf8 = output_encoding(in, extras) == text_encoding::utf8;
     for (std::size_t k = 0;; ++k) {
         {
             std::unique_lock<std::mutex> guard(ring.lock);
@@ -163,7 +161,7 @@ void fill_ring(letter_reader& in, letter_ring& ring, const block_work& work, std
         const std::size_t kept = slot.failed ? end - piece : got;
         decipher_read(work, slot.letters, kept);
         note_plaintext(extras.summary, slot.letters, kept);
-        slot.size = utf8 ? encode_utf8(slot.letters, kept, slot.text) : kept;
+        slot.size = kept;
         {
             const std::lock_guard<std::mutex> guard(ring.lock);
             ring.filled = k + 1;
@@ -201,27 +199,23 @@ std::optional<std::thread> start_reader(letter_reader& in, letter_ring& ring,
 std::optional<stream_fault> decipher_overlapped(letter_reader& in, std::FILE* out,
                                                 const block_work& work, std::uint8_t* buffer,
                                                 std::size_t held, const stream_extras& extras) {
-    // The ring's buffers, one after the other, each page-aligned as make_io_buffer's are. UTF-8
-    // takes two bytes a letter.
-    const bool utf8 = output_encoding(in, extras) == text_encoding::utf8;
+    // The ring's buffers, one after the other, each page-aligned as make_io_buffer's are.
     block_work slot_work = work;
-    if (!extras.reads_wait && !utf8)
+    if (!extras.reads_wait)
         slot_work.capacity *= buffers_a_slot;
     constexpr std::size_t page = 4096;
     const std::size_t stride = (slot_work.capacity + page - 1) / page * page;
-    const std::size_t text_stride = utf8 ? 2 * stride : 0;
     std::optional<io_buffer> room;
+    std::optional<text_writer> writer;
     try {
-        room.emplace(make_io_buffer(ring_size * (stride + text_stride)));
+        room.emplace(make_io_buffer(ring_size * stride));
+        writer.emplace(writer_for(in, extras));
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
     letter_ring ring;
-    for (std::size_t i = 0; i < ring_size; ++i) {
-        ring_slot& slot = ring.slots[i];
-        slot.letters = room->get() + i * stride;
-        slot.text = utf8 ? room->get() + ring_size * stride + i * text_stride : slot.letters;
-    }
+    for (std::size_t i = 0; i < ring_size; ++i)
+        ring.slots[i].letters = room->get() + i * stride;
     std::copy_n(buffer, held, ring.slots[0].letters);
     std::optional<std::thread> reader =
         start_reader(in, ring, slot_work, work.capacity, held, extras);
@@ -239,20 +233,14 @@ std::optional<stream_fault> decipher_overlapped(letter_reader& in, std::FILE* ou
         errno = error;
         return fault;
     };
-    bool mark_due = output_mark(in, extras); // the mark goes out with the first letters
     for (std::size_t k = 0;; ++k) {
         {
             std::unique_lock<std::mutex> guard(ring.lock);
             ring.changed.wait(guard, [&] { return ring.filled > k; });
         }
         const ring_slot& slot = ring.slots[k % ring_size];
-        if (slot.size > 0) {
-            const bool written = (!mark_due || write_mark(out)) &&
-                                 std::fwrite(slot.text, 1, slot.size, out) == slot.size;
-            mark_due = false;
-            if (!written)
-                return finish(stream_fault::write, errno);
-        }
+        if (!write_out(out, *writer, slot.letters, slot.size))
+            return finish(stream_fault::write, errno);
         if (slot.failed)
             return finish(stream_fault::read, slot.error);
         if (slot.last)

@@ -27,10 +27,9 @@ enum class stream_fault { none, read, write };
 // before that). buffer holds at least one block, and its whole blocks are one read; its first
 // `held` bytes may already hold letters taken from in, at most as many as those whole blocks.
 // On more than one usable core, reads run ahead on a thread of their own, into two buffers of
-// that size (and, for UTF-8, two of twice it for the encoded text), of four times it for
-// Windows-1251 out from a file, whose reads never wait; out is only written from the calling
-// thread, and a failed read stops it where the one-thread loop would. On a fault, errno is the
-// failing call's.
+// that size, of four times it when in is a file, whose reads never wait; out is only written
+// (and encoded) on the calling thread, and a failed read stops it where the one-thread loop
+// would. On a fault, errno is the failing call's.
 //
 // What a caller may ask of the loops beyond the text: output names the encoding written (the
 // input's when empty; the input's UTF-8 mark is kept only for UTF-8 out), and summary, when
