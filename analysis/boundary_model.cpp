@@ -27,13 +27,6 @@ struct trie_level {
     std::vector<std::uint32_t> first_child;
 };
 
-std::uint8_t digit_value(char c) {
-    // The digits are the printable characters but '"', '\\' and '?', in order (make_model.py).
-    const auto u = static_cast<unsigned char>(c);
-    return static_cast<std::uint8_t>(u - 0x21U - (u > '"' ? 1U : 0U) - (u > '?' ? 1U : 0U) -
-                                     (u > '\\' ? 1U : 0U));
-}
-
 std::array<trie_level, order> decode() {
     std::array<trie_level, order> levels;
     std::size_t at = 0;

@@ -1,6 +1,5 @@
 #include "analysis/language_model.hpp"
 
-#include <array>
 #include <iterator>
 #include <memory>
 
@@ -18,17 +17,8 @@ constexpr std::size_t cells = gram_alphabet * gram_alphabet * gram_alphabet * gr
 constexpr std::size_t edge_cells = gram_alphabet * gram_alphabet * gram_alphabet;
 static_assert(std::size(packed_rows) * row_size == cells + 2 * edge_cells);
 
-constexpr auto digit_values = [] {
-    std::array<std::uint8_t, 128> values{};
-    std::uint8_t value = 0;
-    for (int c = 0x21; c < 0x7F; ++c)
-        if (c != '"' && c != '\\' && c != '?')
-            values[static_cast<std::size_t>(c)] = value++;
-    return values;
-}();
-
 std::uint8_t packed_cost(std::size_t i) {
-    return digit_values[static_cast<std::size_t>(packed_rows[i / row_size][i % row_size]) & 0x7FU];
+    return digit_value(packed_rows[i / row_size][i % row_size]);
 }
 
 const std::uint8_t* all_costs() {

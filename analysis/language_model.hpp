@@ -10,6 +10,14 @@ inline constexpr std::size_t gram_alphabet = 32;
 // Costs are -log2 of a probability in steps of a quarter bit.
 inline constexpr int cost_steps_per_bit = 4;
 
+// The value of one character of the packed tables: the printable characters but '"', '\\' and
+// '?', in order (make_model.py's DIGITS).
+constexpr std::uint8_t digit_value(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return static_cast<std::uint8_t>(u - 0x21U - (u > '"' ? 1U : 0U) - (u > '?' ? 1U : 0U) -
+                                     (u > '\\' ? 1U : 0U));
+}
+
 // A letter's place in the model, whatever its case.
 constexpr std::uint32_t letter_code(std::uint8_t letter) {
     return letter & 0x1FU;
