@@ -33,16 +33,30 @@ int cut_key(const std::string& line, key_word& key) {
 
 namespace {
 
+// False after reporting, under `what`, the character with no Windows-1251 form, if any.
+bool has_form(run_context& run, const char* what, const std::string& no_form) {
+    if (no_form.empty())
+        return true;
+    const std::string reason = "\"" + no_form + "\" has no Windows-1251 form";
+    run.report(what, reason.c_str());
+    return false;
+}
+
+// Characters the system handed over as such (UTF-8): judged whatever the locale.
+bool convert_characters(run_context& run, const char* what, const std::string& characters,
+                        std::string& text) {
+    std::string no_form;
+    utf8_to_windows_1251(characters, text, no_form);
+    return has_form(run, what, no_form);
+}
+
 // The Windows-1251 key from a line in the locale's character set, the refusal or the note on
 // the way reported. False when refused.
 bool convert_key(run_context& run, const char* what, const std::string& line, bool cut,
                  std::string& key) {
     const key_text converted = key_in_windows_1251(line, cut, run.c_locale());
-    if (!converted.no_form.empty()) {
-        const std::string reason = "\"" + converted.no_form + "\" has no Windows-1251 form";
-        run.report(what, reason.c_str());
+    if (!has_form(run, what, converted.no_form))
         return false;
-    }
     if (converted.read_as_utf8)
         run.say("the locale is C; the key was read as UTF-8");
     key = converted.text;
@@ -54,7 +68,7 @@ bool read_key_word(run_context& run, std::string& key) {
     std::string line;
     bool cut = false;
     switch (read_console_key(line)) {
-    case console_read::typed_characters: return convert_key(run, "key", line, false, key);
+    case console_read::typed_characters: return convert_characters(run, "key", line, key);
     case console_read::failed: run.report_errno("standard input", errno); return false;
     case console_read::not_console: break;
     }
@@ -70,17 +84,8 @@ bool read_key_word(run_context& run, std::string& key) {
 bool take_argument_text(run_context& run, const char* what, const char* argument,
                         std::string& text) {
     std::string characters;
-    if (argument_characters(argument, characters)) {
-        // Characters, not bytes: judged as UTF-8 whatever the locale.
-        std::string no_form;
-        utf8_to_windows_1251(characters, text, no_form);
-        if (!no_form.empty()) {
-            const std::string reason = "\"" + no_form + "\" has no Windows-1251 form";
-            run.report(what, reason.c_str());
-            return false;
-        }
-        return true;
-    }
+    if (argument_characters(argument, characters))
+        return convert_characters(run, what, characters, text);
     return convert_key(run, what, argument, false, text);
 }
 
