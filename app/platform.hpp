@@ -94,3 +94,9 @@ console_read read_console_key(std::string& line);
 // Windows takes characters; elsewhere the bytes are in the locale's (or the console's code
 // page's) character set, and a letter it cannot show is '?'.
 void write_windows_1251(std::FILE* stream, const std::uint8_t* text, std::size_t size);
+
+// Whether the run has a console made for it alone, as when started by a double-click on Windows:
+// the window closes when the run ends, whatever it said.
+bool console_of_its_own();
+// Waits until Enter is pressed at the console.
+void wait_for_enter();

@@ -328,3 +328,9 @@ void write_windows_1251(std::FILE* stream, const std::uint8_t* text, std::size_t
         iconv_close(convert);
     std::fwrite(shown.data(), 1, shown.size(), stream);
 }
+
+bool console_of_its_own() {
+    return false; // a terminal outlives the programs run in it
+}
+
+void wait_for_enter() {}

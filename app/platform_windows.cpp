@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <fcntl.h>
@@ -368,4 +369,27 @@ void write_windows_1251(std::FILE* stream, const std::uint8_t* text, std::size_t
             shown += '?';
     }
     std::fwrite(shown.data(), 1, shown.size(), stream);
+}
+
+bool console_of_its_own() {
+    DWORD ids[2];
+    DWORD mode = 0;
+    // Wine gives a program started from a Unix shell a console of its own too, and that
+    // terminal stays open when the run ends.
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    if (ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr)
+        return false;
+    // Explorer starts a console program in a console of its own; a console or a script it was
+    // started from shares its console, and redirected input is no one typing.
+    return GetConsoleProcessList(ids, 2) == 1 &&
+           GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+}
+
+void wait_for_enter() {
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    wchar_t chunk[64];
+    DWORD got = 0;
+    while (ReadConsoleW(input, chunk, 64, &got, nullptr) != 0 && got != 0)
+        if (std::wstring_view(chunk, got).find(L'\n') != std::wstring_view::npos)
+            return;
 }

@@ -9,8 +9,10 @@
 #include <cstring>
 #include <new>
 
-int run_guarded(const tool_interface& tool, run_function run, int argc, char** argv) {
-    run_context context(tool.program);
+namespace {
+
+int run_checked(run_context& context, const tool_interface& tool, run_function run, int argc,
+                char** argv) {
     try {
         guard_standard_streams();
         // Once, for the key's character set and the console's.
@@ -36,6 +38,19 @@ int run_guarded(const tool_interface& tool, run_function run, int argc, char** a
         context.say(std::strerror(ENOMEM));
         return 1;
     }
+}
+
+} // namespace
+
+int run_guarded(const tool_interface& tool, run_function run, int argc, char** argv) {
+    run_context context(tool.program);
+    const int status = run_checked(context, tool, run, argc, argv);
+    if (console_of_its_own()) {
+        // Else the window would close before anyone read the order line or a message.
+        context.say("press Enter to close this window");
+        wait_for_enter();
+    }
+    return status;
 }
 
 int stream_status(run_context& run, stream_fault fault, const char* in_name, std::FILE* out,
