@@ -41,7 +41,7 @@ const option* long_form(const char* element, const option* options, int short_fo
 
 std::string usage(const tool_interface& tool) {
     return std::string("Usage: ") + tool.program + " [-q] " + (tool.takes_verbose ? "[-v] " : "") +
-           "[-e ENCODING] " + (tool.takes_key ? "[-k KEY | --key=KEY] " : "") +
+           "[-e ENCODING] [--table] " + (tool.takes_key ? "[-k KEY | --key=KEY] " : "") +
            (tool.takes_search ? "[--crib WORD]... [--length N[-M]] [--top N] " : "") +
            tool.operands + "\n       " + tool.program + " --help | --version\n";
 }
@@ -99,9 +99,10 @@ run_request parse_command_line(const tool_interface& tool, int argc, char** argv
     constexpr int crib = 256;
     constexpr int length = 257;
     constexpr int top = 258;
+    constexpr int table = 259;
     // Fixed storage: a run that starts short of memory reaches its first file before anything
     // is allocated, and is told so there.
-    std::array<option, 9> options{};
+    std::array<option, 10> options{};
     std::size_t count = 0;
     const auto add = [&](const char* name, int has_arg, int val) {
         options[count++] = {name, has_arg, nullptr, val};
@@ -110,6 +111,7 @@ run_request parse_command_line(const tool_interface& tool, int argc, char** argv
     add("version", no_argument, 'V');
     add("quiet", no_argument, 'q');
     add("encoding", required_argument, 'e');
+    add("table", no_argument, table);
     if (tool.takes_key)
         add("key", required_argument, 'k');
     if (tool.takes_verbose)
@@ -131,6 +133,7 @@ run_request parse_command_line(const tool_interface& tool, int argc, char** argv
         case 'q': request.quiet = true; continue;
         case 'v': request.verbose = true; continue;
         case crib: request.cribs.push_back(optarg); continue;
+        case table: request.table = true; continue;
         case 'e':
             if (!read_encoding(optarg, request.encoding))
                 return usage_error(

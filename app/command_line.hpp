@@ -24,6 +24,7 @@ struct run_request {
     std::string key_windows_1251; // the same, once checked and converted
     bool quiet = false;           // -q: no prompt, order line or candidates
     bool verbose = false;
+    bool table = false; // --table: the cipher drawn on standard error
     output_encoding encoding = output_encoding::as_input;
     std::vector<const char*> cribs; // --crib, as given
     int shortest = 1;               // --length: the key lengths tried

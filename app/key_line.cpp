@@ -90,7 +90,7 @@ bool take_argument_text(run_context& run, const char* what, const char* argument
 }
 
 int get_key(run_context& run, const run_request& request,
-            std::array<std::int32_t, max_key_length>& order) {
+            std::array<std::int32_t, max_key_length>& order, std::string* used) {
     std::string line = request.key_windows_1251;
     if (request.key == nullptr) {
         if (!request.quiet)
@@ -108,6 +108,8 @@ int get_key(run_context& run, const run_request& request,
         std::fputc('\n', stderr);
     }
     fill_column_order(order.data(), n, key.data());
+    if (used != nullptr)
+        used->assign(key.data(), static_cast<std::size_t>(n));
     if (!request.quiet)
         print_column_order(run.console(), order.data(), n);
     run.flush_standard_output();

@@ -33,6 +33,6 @@ bool take_argument_text(run_context& run, const char* what, const char* argument
 // The key from -k (taken by take_argument_text), or else prompted for and read from standard
 // input; builds the column order and prints it. A key cut to max_key_length characters is said
 // to be. Returns the key length, or 0 after reporting a failure or an empty key (a block of no
-// letters would never move through the text).
+// letters would never move through the text). used, if given, gets the key as it is used.
 int get_key(run_context& run, const run_request& request,
-            std::array<std::int32_t, max_key_length>& order);
+            std::array<std::int32_t, max_key_length>& order, std::string* used = nullptr);

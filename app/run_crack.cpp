@@ -2,6 +2,7 @@
 
 #include "analysis/key_search.hpp"
 #include "analysis/verdict.hpp"
+#include "app/cipher_table.hpp"
 #include "app/file_checks.hpp"
 #include "app/key_line.hpp"
 #include "app/platform.hpp"
@@ -36,6 +37,8 @@ constexpr tool_interface tool = {
     "      --crib=WORD      a word the plaintext holds, in any case (repeatable)\n"
     "      --length=N[-M]   try only key lengths N to M, from 1 to 9\n"
     "      --top=N          list N candidates (default 5)\n"
+    "      --table          draw the cipher for the key found on standard error: the key over\n"
+    "                       its columns, the order they are read in, and the first block\n"
     "For example:\n"
     "  crack --crib WORD intercepted.txt - | head -c 200\n",
     "Crypt.txt",
@@ -139,11 +142,20 @@ int crack_run(run_context& run, const run_request& request) {
     note_skipped_bytes(run, input_name, reader);
 
     const key_candidate& best = found.front();
-    const stream_extras extras = extras_for(request, in);
+    stream_summary summary;
+    stream_extras extras = extras_for(request, in);
+    extras.summary = &summary;
     const stream_fault fault = decipher_stream(reader, out.stream(), best.order.data(), best.n,
                                                buffer.get(), io_chunk_size, held, extras);
-    return finish_run(run, in, out, output_name,
-                      stream_status(run, fault, input_name, out.stream(), output_name));
+    const int status = stream_status(run, fault, input_name, out.stream(), output_name);
+    if (status == 0 && request.table) {
+        key_word key{};
+        candidate_key_word(best, key.data());
+        draw_cipher_table(stderr, table_way::decipher, std::string(key.data(), std::size_t(best.n)),
+                          best.order.data(), best.n, summary.start.data(), summary.start_size,
+                          summary.letters);
+    }
+    return finish_run(run, in, out, output_name, status);
 }
 
 } // namespace

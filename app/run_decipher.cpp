@@ -1,6 +1,7 @@
 #include "app/run_decipher.hpp"
 
 #include "analysis/verdict.hpp"
+#include "app/cipher_table.hpp"
 #include "app/file_checks.hpp"
 #include "app/key_line.hpp"
 #include "app/platform.hpp"
@@ -32,6 +33,8 @@ constexpr tool_interface tool = {
     "  -q, --quiet          no prompt, no order line; warnings and errors still show\n"
     "  -e, --encoding=ENC   the output in ENC, utf-8 or windows-1251 (default: the input's)\n"
     "  -k, --key=KEY        the key word, instead of asking for it\n"
+    "      --table          draw the cipher for the key on standard error: the key over its\n"
+    "                       columns, the order they are read in, and the first block\n"
     "For example:\n"
     "  iconv -f KOI8-R -t UTF-8 letter.txt | decipher -q -k KEY - - | less\n",
     "Crypt.txt",
@@ -87,7 +90,8 @@ int decipher_run(run_context& run, const run_request& request) {
         return finish_run(run, in, 1);
 
     std::array<std::int32_t, max_key_length> order{};
-    const int n = get_key(run, request, order);
+    std::string key;
+    const int n = get_key(run, request, order, &key);
     if (n == 0)
         return finish_run(run, in, out, out_name, 1);
 
@@ -98,6 +102,9 @@ int decipher_run(run_context& run, const run_request& request) {
     const stream_fault fault = decipher_stream(reader, out.stream(), order.data(), n, buffer.get(),
                                                io_chunk_size, 0, extras);
     const int status = stream_status(run, fault, in_name, out.stream(), out_name);
+    if (status == 0 && request.table && summary.letters > 0)
+        draw_cipher_table(stderr, table_way::decipher, key, order.data(), n, summary.start.data(),
+                          summary.start_size, summary.letters);
     if (status == 0)
         say_what_was_off(run, in_name, reader, summary);
     return finish_run(run, in, out, out_name, status);

@@ -1,5 +1,6 @@
 #include "app/run_encipher.hpp"
 
+#include "app/cipher_table.hpp"
 #include "app/file_checks.hpp"
 #include "app/key_line.hpp"
 #include "app/skipped_bytes_note.hpp"
@@ -31,6 +32,8 @@ constexpr tool_interface tool = {
     "  -e, --encoding=ENC   the output in ENC, utf-8 or windows-1251 (default: the input's)\n"
     "  -v, --verbose        say how many letters yo became ye\n"
     "  -k, --key=KEY        the key word, instead of asking for it\n"
+    "      --table          draw the cipher for the key on standard error: the key over its\n"
+    "                       columns, the order they are read in, and the first block\n"
     "For example:\n"
     "  encipher -q -k KEY Plain.txt - | decipher -q -e utf-8 -k KEY - -\n",
     "Plain.txt",
@@ -54,7 +57,8 @@ int encipher_run(run_context& run, const run_request& request) {
         return finish_run(run, in, 1);
 
     std::array<std::int32_t, max_key_length> order{};
-    const int n = get_key(run, request, order);
+    std::string key;
+    const int n = get_key(run, request, order, &key);
     if (n == 0)
         return finish_run(run, in, out, out_name, 1);
     if (n == 1)
@@ -62,7 +66,9 @@ int encipher_run(run_context& run, const run_request& request) {
 
     const auto buffer = make_io_buffer(io_chunk_size);
     std::uint64_t letters = 0;
-    const stream_extras extras = extras_for(request, in);
+    stream_summary summary;
+    stream_extras extras = extras_for(request, in);
+    extras.summary = &summary;
     // What a reader of the deciphered text expects, as Russian is usually written.
     reader.yo_as_ye = true;
     const stream_fault fault = encipher_stream(reader, out.stream(), order.data(), n, buffer.get(),
@@ -74,6 +80,9 @@ int encipher_run(run_context& run, const run_request& request) {
         status = 1;
     }
     if (status == 0) {
+        if (request.table)
+            draw_cipher_table(stderr, table_way::encipher, key, order.data(), n,
+                              summary.start.data(), summary.start_size, summary.letters);
         note_skipped_bytes(run, in_name, reader);
         if (request.verbose) {
             const std::string note =

@@ -350,6 +350,7 @@ stream_fault encipher_stream(letter_reader& in, std::FILE* out, const std::int32
         const std::size_t got = read_letters(in, buffer, capacity);
         if (reader_failed(in))
             return stream_fault::read;
+        note_plaintext(extras.summary, buffer, got);
         encipher_letters(buffer, got, order, n, cipher.get());
         std::size_t size = lay_out_groups(cipher.get(), got, laid, text.get());
         const bool last = got < capacity;

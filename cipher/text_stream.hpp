@@ -33,7 +33,7 @@ enum class stream_fault { none, read, write };
 //
 // What a caller may ask of the loops beyond the text: output names the encoding written (the
 // input's when empty; the input's UTF-8 mark is kept only for UTF-8 out), and summary, when
-// given, gets how many letters the text had and, for decipher, the first of its plaintext.
+// given, gets how many letters the text had and the first of its plaintext.
 struct stream_summary {
     std::uint64_t letters = 0;
     std::array<std::uint8_t, 1000> start{};

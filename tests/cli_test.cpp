@@ -581,6 +581,37 @@ std::vector<run_case> make_cli_cases() {
          .plain_text = utf8_of("\xEF\xF0\xEE\xE2\xB8\xEB \xE2\xF1\xB8 \xA8\xE6"_b),
          .crypt_after =
              utf8_of(laid_out(encipher("\xCF\xD0\xCE\xC2\xC5\xCB\xC2\xD1\xC5\xC5\xC6"_b, {1, 0})))},
+        // The tables drawn by hand: the key КЛЮЧ reads its columns 0, 1, 3, 2.
+        {.name = "encipher --table: the square, then its columns",
+         .crypt_kind = place::absent,
+         .decrypt_kind = place::absent,
+         .err = "The key over its columns, and the order the columns are read in (2 blocks of 16 "
+                "letters, the last short: 15 letters):\n"
+                "  column   0  1  2  3\n  key      К  Л  Ю  Ч\n  read     1  2  4  3\n"
+                "The first block's plaintext fills the square row by row:\n"
+                "           з  а  в  т\n           р  а  у  т\n"
+                "           р  о  м  п\n           р  и  е  д\n"
+                "and the columns are read out in order:\n"
+                "  1: column 0: ЗРРР\n  2: column 1: ААОИ\n  3: column 3: ТТПД\n"
+                "  4: column 2: ВУМЕ",
+         .tool = "encipher",
+         .args = {"-q", "--table", "-k", "КЛЮЧ"},
+         .plain_kind = place::file,
+         .plain_text = "завтра утром приеду поездом жди меня"_b,
+         .crypt_after = "ЗРРРА АОИТТ ПДВУМ ЕУЗЖЕ ПДДНЕ ММООИ Я\n"_b,
+         .locale = utf8},
+        {.name = "decipher --table: a short block's columns, then its rows",
+         .crypt = utf8_of("\xC7\xD0\xD0\xC0\xC0\xCE\xD2\xD2\xC2\xD3\xCC"_b),
+         .decrypt = "завтраутром"_b,
+         .err = "The key over its columns, and the order the columns are read in (1 block of 16 "
+                "letters, short: 11 letters):\n"
+                "  column   0  1  2  3\n  key      К  Л  Ю  Ч\n  read     1  2  4  3\n"
+                "The first block's ciphertext fills the columns in the order read:\n"
+                "  1: column 0: ЗРР\n  2: column 1: ААО\n  3: column 3: ТТ\n  4: column 2: ВУМ\n"
+                "and the square gives the plaintext row by row:\n"
+                "           з  а  в  т\n           р  а  у  т\n           р  о  м",
+         .args = {"-q", "--table", "-k", "КЛЮЧ"},
+         .locale = utf8},
         {.name = "encipher: Crypt.txt replaced",
          .crypt = "old"_b,
          .key_input = "ba\n"_b,
@@ -777,8 +808,9 @@ std::vector<run_case> make_cli_cases() {
          .crypt_kind = place::absent,
          .decrypt_kind = place::absent,
          .status = 2,
-         .err = "encipher: invalid option -- 'x'\nUsage: encipher [-q] [-v] [-e ENCODING] "
-                "[-k KEY | --key=KEY] [PLAIN [CRYPT]]\n       encipher --help | --version",
+         .err =
+             "encipher: invalid option -- 'x'\nUsage: encipher [-q] [-v] [-e ENCODING] [--table] "
+             "[-k KEY | --key=KEY] [PLAIN [CRYPT]]\n       encipher --help | --version",
          .tool = "encipher",
          .args = {"-x"}},
         {.name = "encipher's layout",
@@ -849,7 +881,8 @@ std::vector<run_case> make_cli_cases() {
          .crypt_kind = place::absent,
          .status = 2,
          .decrypt = "old"_b,
-         .err = "crack: invalid option -- 'k'\nUsage: crack [-q] [-e ENCODING] [--crib WORD]... "
+         .err = "crack: invalid option -- 'k'\nUsage: crack [-q] [-e ENCODING] [--table] [--crib "
+                "WORD]... "
                 "[--length N[-M]] [--top N] [CRYPT [DECRYPT]]\n       crack --help | --version",
          .tool = "crack",
          .args = {"-k", "x"},
@@ -907,7 +940,7 @@ std::vector<run_case> make_cli_cases() {
     const char* key = "\xD0\x9A\xD0\x9B\xD0\xAE\xD0\xA7"; // КЛЮЧ in UTF-8
     const std::string order_line = "INDEX SORT COMPLEATE: 0 1 3 2 \n";
     const std::string usage =
-        "\nUsage: decipher [-q] [-e ENCODING] [-k KEY | --key=KEY] [CRYPT [DECRYPT]]\n"
+        "\nUsage: decipher [-q] [-e ENCODING] [--table] [-k KEY | --key=KEY] [CRYPT [DECRYPT]]\n"
         "       decipher --help | --version";
     const bytes text = lowercase(plain);
     const bytes laid = laid_out(encipher(plain, klyuch));
@@ -988,7 +1021,8 @@ std::vector<run_case> make_cli_cases() {
                               "the text comes from standard input, so the key must come with -k");
     run_case help = refused("--help", {"--help"}, "");
     help.status = 0;
-    help.out = "Usage: decipher [-q] [-e ENCODING] [-k KEY | --key=KEY] [CRYPT [DECRYPT]]\n";
+    help.out =
+        "Usage: decipher [-q] [-e ENCODING] [--table] [-k KEY | --key=KEY] [CRYPT [DECRYPT]]\n";
     help.out_prefix = true;
     help.err = "";
     run_case version = help;
