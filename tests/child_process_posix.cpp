@@ -6,7 +6,6 @@
 #include <iterator>
 
 #include <fcntl.h>
-#include <locale.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
