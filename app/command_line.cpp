@@ -37,6 +37,32 @@ const option* long_form(const char* element, const option* options, int short_fo
     return nullptr;
 }
 
+// The long options that element, as "--ver" or "--ver=x", abbreviates, as getopt_long lists
+// them when it cannot choose: empty unless there are two or more and none is named in full.
+std::string ambiguous_candidates(const char* element, const option* options) {
+    if (std::strncmp(element, "--", 2) != 0)
+        return {};
+    const char* name = element + 2;
+    const std::size_t length = std::strcspn(name, "=");
+    std::string candidates;
+    int count = 0;
+    for (const option* o = options; o->name != nullptr; ++o) {
+        if (std::strncmp(o->name, name, length) != 0)
+            continue;
+        if (std::strlen(o->name) == length)
+            return {};
+        candidates += std::string(" '--") + o->name + "'";
+        ++count;
+    }
+    return count > 1 ? candidates : std::string();
+}
+
+// An empty key, or one that is only the CR a script saved with CR LF leaves, which the key
+// loses as a typed line loses it.
+bool empty_key(const char* key) {
+    return key[0] == '\0' || (key[0] == '\r' && key[1] == '\0');
+}
+
 } // namespace
 
 std::string usage(const tool_interface& tool) {
@@ -129,7 +155,12 @@ run_request parse_command_line(const tool_interface& tool, int argc, char** argv
     optind = 0;
     for (int c = 0; (c = getopt_long(argc, argv, short_options, options.data(), nullptr)) != -1;) {
         switch (c) {
-        case 'k': request.key = optarg; continue;
+        case 'k':
+            // Known before any file is touched, as the other faults of -k are.
+            if (empty_key(optarg))
+                return usage_error(tool, request, "key word: empty");
+            request.key = optarg;
+            continue;
         case 'q': request.quiet = true; continue;
         case 'v': request.verbose = true; continue;
         case crib: request.cribs.push_back(optarg); continue;
@@ -177,6 +208,11 @@ run_request parse_command_line(const tool_interface& tool, int argc, char** argv
             return usage_error(tool, request,
                                text_of("option requires an argument -- '%s'", shown));
         }
+        if (const std::string candidates = ambiguous_candidates(element, options.data());
+            !candidates.empty())
+            return usage_error(tool, request,
+                               text_of("option '%s' is ambiguous; possibilities:", element) +
+                                   candidates);
         if (optopt == 0 || as_long != nullptr)
             return usage_error(tool, request, text_of("unrecognized option '%s'", element));
         const char shown[] = {static_cast<char>(optopt), '\0'};

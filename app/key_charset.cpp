@@ -103,6 +103,11 @@ key_text key_in_windows_1251(const std::string& line, bool cut, bool c_locale) {
         }
         std::string converted;
         if (utf8_to_windows_1251(utf8, converted, key.no_form)) {
+            // Shown as it was typed, in the locale's character set.
+            std::string typed;
+            if (!key.read_as_utf8 && !key.no_form.empty() &&
+                utf8_to_locale_text(key.no_form, typed))
+                key.no_form = typed;
             key.text = converted;
             return key;
         }

@@ -14,7 +14,7 @@ bool is_cyrillic_utf8(const std::string& text);
 // The key's Windows-1251 characters, or why there are none.
 struct key_text {
     std::string text;
-    std::string no_form;       // a character with no Windows-1251 form: the key is refused
+    std::string no_form; // a character with no Windows-1251 form, as typed: the key is refused
     bool read_as_utf8 = false; // the locale is C, and the bytes were taken as UTF-8
 };
 

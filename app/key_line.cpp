@@ -57,8 +57,10 @@ bool convert_key(run_context& run, const char* what, const std::string& line, bo
     const key_text converted = key_in_windows_1251(line, cut, run.c_locale());
     if (!has_form(run, what, converted.no_form))
         return false;
-    if (converted.read_as_utf8)
-        run.say("the locale is C; the key was read as UTF-8");
+    if (converted.read_as_utf8) {
+        const std::string note = std::string("the locale is C; the ") + what + " was read as UTF-8";
+        run.say(note.c_str());
+    }
     key = converted.text;
     return true;
 }
@@ -83,10 +85,14 @@ bool read_key_word(run_context& run, std::string& key) {
 
 bool take_argument_text(run_context& run, const char* what, const char* argument,
                         std::string& text) {
+    // A script saved with CR LF leaves its CR here, as a typed line ends with one.
+    std::string given = argument;
+    if (!given.empty() && given.back() == '\r')
+        given.pop_back();
     std::string characters;
-    if (argument_characters(argument, characters))
+    if (argument_characters(given.c_str(), characters))
         return convert_characters(run, what, characters, text);
-    return convert_key(run, what, argument, false, text);
+    return convert_key(run, what, given, false, text);
 }
 
 int get_key(run_context& run, const run_request& request,

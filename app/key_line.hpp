@@ -26,7 +26,8 @@ bool read_key_line(std::FILE* in, std::string& line, bool& cut);
 int cut_key(const std::string& line, key_word& key);
 
 // An argument read as a key is (-k, a crib), as Windows-1251, checked before any file is
-// touched: false after reporting, under `what`, a character with no Windows-1251 form.
+// touched: false after reporting, under `what`, a character with no Windows-1251 form. One CR
+// at its end is dropped, as a typed line's is.
 bool take_argument_text(run_context& run, const char* what, const char* argument,
                         std::string& text);
 

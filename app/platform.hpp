@@ -78,6 +78,8 @@ void discard_beside(std::FILE* temp, const std::string& temp_name);
 // False when it is not valid text there, or the locale's set cannot be converted at all; on
 // Windows a piped line is always its bytes.
 bool locale_text_to_utf8(const std::string& text, std::string& utf8);
+// The other way: UTF-8 as the locale's character set shows it. False when it cannot.
+bool utf8_to_locale_text(const std::string& utf8, std::string& text);
 
 // A key given on the command line (as command_line_arguments gives it) where the system hands
 // over characters rather than bytes: true with utf8 set to them. False where the argument's bytes
@@ -92,7 +94,7 @@ console_read read_console_key(std::string& line);
 
 // Writes Windows-1251 text to stream as the console's character set shows it: a console on
 // Windows takes characters; elsewhere the bytes are in the locale's (or the console's code
-// page's) character set, and a letter it cannot show is '?'.
+// page's) character set, UTF-8 for the C locale's ASCII, and a letter it cannot show is '?'.
 void write_windows_1251(std::FILE* stream, const std::uint8_t* text, std::size_t size);
 
 // Whether the run has a console made for it alone, as when started by a double-click on Windows:

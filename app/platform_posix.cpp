@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include <fcntl.h>
 #include <iconv.h>
@@ -279,22 +280,38 @@ void discard_beside(std::FILE* temp, const std::string& temp_name) {
     release_signals(held);
 }
 
-bool locale_text_to_utf8(const std::string& text, std::string& utf8) {
-    const iconv_t convert = iconv_open("UTF-8", nl_langinfo(CODESET));
+namespace {
+
+// text from one character set to another, whole. False when a character does not convert, or
+// the sets cannot be converted at all.
+bool convert_text(const char* to_set, const char* from_set, const std::string& text,
+                  std::string& out) {
+    const iconv_t convert = iconv_open(to_set, from_set);
     if (convert == reinterpret_cast<iconv_t>(-1)) // NOLINT(performance-no-int-to-ptr)
         return false;
     std::string in = text;
-    utf8.assign(text.size() * 4, '\0'); // no character needs more than four bytes
+    // Up to four bytes a character either way, and a shift sequence's few more.
+    out.assign(text.size() * 4 + 8, '\0');
     char* from = in.data();
-    char* to = utf8.data();
+    char* to = out.data();
     std::size_t in_left = in.size();
-    std::size_t out_left = utf8.size();
+    std::size_t out_left = out.size();
     const bool whole =
         iconv(convert, &from, &in_left, &to, &out_left) != static_cast<std::size_t>(-1) &&
         in_left == 0;
     iconv_close(convert);
-    utf8.resize(utf8.size() - out_left);
+    out.resize(out.size() - out_left);
     return whole;
+}
+
+} // namespace
+
+bool locale_text_to_utf8(const std::string& text, std::string& utf8) {
+    return convert_text("UTF-8", nl_langinfo(CODESET), text, utf8);
+}
+
+bool utf8_to_locale_text(const std::string& utf8, std::string& text) {
+    return convert_text(nl_langinfo(CODESET), "UTF-8", utf8, text);
 }
 
 bool argument_characters(const char*, std::string&) {
@@ -306,7 +323,10 @@ console_read read_console_key(std::string&) {
 }
 
 void write_windows_1251(std::FILE* stream, const std::uint8_t* text, std::size_t size) {
-    const iconv_t convert = iconv_open(nl_langinfo(CODESET), "WINDOWS-1251");
+    // The C locale's ASCII shows no letter, and its key is read as UTF-8: shown so too.
+    const char* set = nl_langinfo(CODESET);
+    const bool ascii = std::strcmp(set, "ANSI_X3.4-1968") == 0 || std::strcmp(set, "ASCII") == 0;
+    const iconv_t convert = iconv_open(ascii ? "UTF-8" : set, "WINDOWS-1251");
     // iconv_open's failure value, as iconv.h defines it.
     const auto failed = reinterpret_cast<iconv_t>(-1); // NOLINT(performance-no-int-to-ptr)
     std::string shown;

@@ -275,6 +275,10 @@ bool locale_text_to_utf8(const std::string&, std::string&) {
     return false; // piped bytes are taken as they are; a console's characters come as characters
 }
 
+bool utf8_to_locale_text(const std::string&, std::string&) {
+    return false; // never asked: no key here is read in a locale's character set
+}
+
 bool argument_characters(const char* argument, std::string& utf8) {
     utf8 = argument; // command_line_arguments made it UTF-8
     return true;

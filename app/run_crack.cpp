@@ -61,6 +61,22 @@ void print_candidates(run_context& run, const std::vector<key_candidate>& found,
     run.flush_standard_output();
 }
 
+// A text too short to judge: the narrowing the command line has not asked for yet is offered.
+void say_too_few(const run_context& run, const run_request& request, std::size_t letters) {
+    const bool offer_crib = request.cribs.empty();
+    const bool offer_length = request.shortest == 1 && request.longest == max_key_length;
+    std::string note = std::to_string(letters) + (letters == 1 ? " letter is too few to be sure"
+                                                               : " letters are too few to be sure");
+    if (offer_crib && offer_length)
+        note += "; a word you expect in the text (--crib) or the key length (--length) narrows "
+                "the search";
+    else if (offer_crib)
+        note += "; a word you expect in the text (--crib) narrows the search";
+    else if (offer_length)
+        note += "; the key length (--length) narrows the search";
+    run.say(note.c_str());
+}
+
 // What the command line asks of the search; false after reporting a crib that cannot be one.
 bool search_asked(run_context& run, const run_request& request, search_options& options) {
     for (int n = request.shortest; n <= request.longest; ++n)
@@ -133,10 +149,7 @@ int crack_run(run_context& run, const run_request& request) {
                      "or UTF-8?\n",
                      run.program(), shown_input_name(input_name));
     else if (verdict == text_verdict::too_short_to_tell)
-        std::fprintf(stderr,
-                     "%s: %zu letters are too few to be sure; a word you expect in the text "
-                     "(--crib) or the key length (--length) narrows the search\n",
-                     run.program(), held);
+        say_too_few(run, request, held);
     else if (found.size() > 1 && close_call(found[0], found[1]))
         run.say("the runner-up is close; the text may be too short to be sure");
     note_skipped_bytes(run, input_name, reader);

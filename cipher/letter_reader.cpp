@@ -161,12 +161,21 @@ bool read_byte_order_mark(letter_reader& reader) {
         decide(reader, mark.encoding, true);
         // UTF-16 has no letters to serve.
         reader.ahead_at = mark.encoding == text_encoding::utf16 ? reader.ahead_size : mark.size;
+    } else if (reader.ahead_size >= 2 && (utf16_high_byte(b[0]) || utf16_high_byte(b[1]))) {
+        // Read further only when the first unit hints at UTF-16, so a text's reader waits for
+        // three bytes, not thirty-two.
+        reader.ahead_size = read_up_to(reader, b, reader.ahead_size, 2 * utf16_units_judged);
+        if (is_unmarked_utf16({b, reader.ahead_size})) {
+            decide(reader, text_encoding::utf16, false);
+            reader.ahead_at = reader.ahead_size;
+        }
     }
     return reader.byte_order_mark;
 }
 
 text_encoding decide_encoding(letter_reader& reader) {
-    if (reader.decided || read_byte_order_mark(reader))
+    read_byte_order_mark(reader);
+    if (reader.decided)
         return reader.encoding;
     // Squeezed, the bytes read never outgrow ahead: each read starts with at most
     // 2 * judged bytes stored and asks for no more than the rest of chunk_size.

@@ -46,7 +46,9 @@ letter_reader make_letter_reader(std::FILE* stream, std::size_t chunk_size = io_
 
 // Reads the first bytes of the stream, kept for the letters, to look for a byte-order mark (see
 // find_byte_order_mark): 3 bytes, or up to mark_window after FF FE or FE FF. True when one was
-// found. Blocks only for those bytes; later calls read nothing and give the same answer.
+// found. With no mark, a first unit that may be UTF-16's has up to 2 * utf16_units_judged bytes
+// read, and UTF-16 without a mark (is_unmarked_utf16) is decided here too. Blocks only for
+// those bytes; later calls read nothing and give the same answer.
 bool read_byte_order_mark(letter_reader& reader);
 
 // Decides the encoding if it is not decided yet, after the mark, by judge_text with
@@ -61,7 +63,6 @@ text_encoding decide_encoding(letter_reader& reader);
 // malformed byte are skipped. A UTF-16 stream gives none. Never serves a letter it does not
 // store: the next call goes on right behind the last one.
 std::size_t read_letters(letter_reader& reader, std::uint8_t* letters, std::size_t wanted);
-
 
 // Whether a read of the stream failed.
 bool reader_failed(const letter_reader& reader);

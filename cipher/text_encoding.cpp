@@ -11,17 +11,22 @@ constexpr std::size_t least_cyrillic = 4;
 // One malformed byte is allowed for each full such number of bytes above 0x7F.
 constexpr std::size_t bytes_per_malformed = 64;
 
+// Of the units judged, how many have a byte that could be the high byte of ASCII or Russian
+// on the side `high` (1: the second byte of each unit).
+std::size_t plausible_units(std::span<const std::uint8_t> units, std::size_t high) {
+    const std::size_t count = std::min(units.size() / 2, utf16_units_judged);
+    std::size_t plausible = 0;
+    for (std::size_t k = 0; k < count; ++k)
+        plausible += utf16_high_byte(units[2 * k + high]) ? 1U : 0U;
+    return plausible;
+}
+
 // The mark alone is an empty text as Notepad saves it in "Unicode".
 bool looks_like_utf16(std::span<const std::uint8_t> units, bool little_endian) {
     if (units.empty())
         return true;
     const std::size_t count = std::min(units.size() / 2, utf16_units_judged);
-    std::size_t plausible = 0;
-    for (std::size_t k = 0; k < count; ++k) {
-        const std::uint8_t high = units[2 * k + (little_endian ? 1U : 0U)];
-        plausible += high == 0x00 || high == 0x04 ? 1U : 0U;
-    }
-    return count > 0 && 2 * plausible > count;
+    return count > 0 && 2 * plausible_units(units, little_endian ? 1U : 0U) > count;
 }
 
 } // namespace
@@ -35,6 +40,17 @@ byte_order_mark find_byte_order_mark(std::span<const std::uint8_t> start) {
     if ((little || big) && looks_like_utf16(start.subspan(2), little))
         return {true, text_encoding::utf16, 2};
     return {false, text_encoding::windows_1251, 0};
+}
+
+bool is_unmarked_utf16(std::span<const std::uint8_t> start) {
+    const std::size_t count = std::min(start.size() / 2, utf16_units_judged);
+    if (count < 2 || !(utf16_high_byte(start[0]) || utf16_high_byte(start[1])))
+        return false;
+    // In step: one side of the units mostly such bytes, the other mostly not, which a run of
+    // zero bytes is not.
+    const std::size_t even = plausible_units(start, 0);
+    const std::size_t odd = plausible_units(start, 1);
+    return (2 * even > count && 2 * odd < count) || (2 * odd > count && 2 * even < count);
 }
 
 text_encoding judge_text(std::span<const std::uint8_t> start, bool at_end, std::size_t judged) {
@@ -72,5 +88,9 @@ text_encoding decide_encoding(std::span<const std::uint8_t> start, bool at_end,
                               std::size_t judged) {
     const byte_order_mark mark =
         find_byte_order_mark(start.first(std::min(start.size(), mark_window)));
-    return mark.found ? mark.encoding : judge_text(start.subspan(mark.size), at_end, judged);
+    if (mark.found)
+        return mark.encoding;
+    if (is_unmarked_utf16(start.first(std::min(start.size(), 2 * utf16_units_judged))))
+        return text_encoding::utf16;
+    return judge_text(start, at_end, judged);
 }

@@ -29,6 +29,18 @@ struct byte_order_mark {
 // and Russian do; Windows-1251 text holds neither byte. Else they are the letters "яю" ("юя").
 byte_order_mark find_byte_order_mark(std::span<const std::uint8_t> start);
 
+// A byte that is the high byte of a UTF-16 unit of ASCII or Russian; no letter or sign of
+// Windows-1251 or UTF-8 text is either.
+constexpr bool utf16_high_byte(std::uint8_t b) {
+    return b == 0x00 || b == 0x04;
+}
+
+// UTF-16 saved without a mark, as some editors do. start holds the text's first
+// 2 * utf16_units_judged bytes, or all of it: at least two whole units, the first with a byte
+// utf16_high_byte, and of the units judged more than half with such a byte on one side and
+// fewer than half with one on the other.
+bool is_unmarked_utf16(std::span<const std::uint8_t> start);
+
 // Windows-1251 or UTF-8, for a text with no mark. start is the text from its start, all of it
 // when at_end, else at least up to its judged-th byte above 0x7F; runs of ASCII in it may be
 // cut short to a byte, as that changes nothing here. What is judged is start up to that byte.
@@ -46,6 +58,6 @@ text_encoding judge_text(std::span<const std::uint8_t> start, bool at_end,
                          std::size_t judged = bytes_judged);
 
 // The encoding of a text whose start (as for judge_text, from the first byte) is start:
-// its mark's, else judge_text's after the mark.
+// its mark's, else UTF-16 when it is so without a mark, else judge_text's.
 text_encoding decide_encoding(std::span<const std::uint8_t> start, bool at_end,
                               std::size_t judged = bytes_judged);

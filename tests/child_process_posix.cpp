@@ -1,5 +1,6 @@
 #include "child_process.hpp"
 
+#include <clocale>
 #include <csignal>
 #include <fstream>
 #include <iterator>
@@ -45,6 +46,20 @@ long owner_of(const std::filesystem::path& path) {
 }
 
 int run_child(const child_setup& setup) {
+    namespace fs = std::filesystem;
+    // The build folder may be one only its owner reaches (a checkout under /root): another
+    // user runs a copy, beside the working folder.
+    fs::path exe = setup.exe;
+    const fs::path copy_folder = setup.dir.string() + ".tool";
+    if (setup.as_other_user && other_user() >= 0) {
+        fs::create_directory(copy_folder);
+        exe = copy_folder / setup.exe.filename();
+        fs::copy_file(setup.exe, exe, fs::copy_options::overwrite_existing);
+        for (const fs::path& p : {copy_folder, exe})
+            fs::permissions(p, fs::perms::owner_all | fs::perms::group_read |
+                                   fs::perms::group_exec | fs::perms::others_read |
+                                   fs::perms::others_exec);
+    }
     int key_pipe[2] = {-1, -1};
     if (setup.signal != 0 && pipe(key_pipe) != 0)
         return -1;
@@ -92,7 +107,7 @@ int run_child(const child_setup& setup) {
         for (const auto& arg : setup.args)
             argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
-        execv(setup.exe.c_str(), argv.data());
+        execv(exe.c_str(), argv.data());
         _exit(127);
     }
     if (setup.signal != 0) {
@@ -106,14 +121,22 @@ int run_child(const child_setup& setup) {
         close(key_pipe[1]);
     }
     int status = 0;
-    if (waitpid(pid, &status, 0) != pid)
+    const bool waited = waitpid(pid, &status, 0) == pid;
+    fs::remove_all(copy_folder);
+    if (!waited)
         return -1;
     if (WIFSIGNALED(status))
         return WTERMSIG(status) == SIGALRM ? -1 : 128 + WTERMSIG(status);
     return WEXITSTATUS(status);
 }
 
-const char* cannot_set_up(bool, bool, bool, const child_setup&) {
+const char* cannot_set_up(bool, bool, bool, const child_setup& setup) {
+    if (setup.locale == nullptr)
+        return "";
+    const locale_t named = newlocale(LC_CTYPE_MASK, setup.locale, nullptr);
+    if (named == nullptr)
+        return "the locale it names is not installed";
+    freelocale(named);
     return "";
 }
 

@@ -1046,6 +1046,19 @@ std::vector<run_case> make_cli_cases() {
     utf16_crack.decrypt_before = "old"_b;
     utf16_crack.decrypt = "old"_b;
     utf16_crack.err = "crack: Crypt.txt: UTF-16 text; save it as UTF-8 or Windows-1251";
+    run_case utf16_bare = utf16;
+    utf16_bare.name = "UTF-16 without a mark refused";
+    utf16_bare.crypt = "\x1F\x04\x40\x04\x20\x00\x3C\x04"_b;
+    run_case ambiguous = refused("encipher: an ambiguous abbreviation", {"--ver"}, "");
+    ambiguous.tool = "encipher";
+    ambiguous.err = "encipher: option '--ver' is ambiguous; possibilities: '--version' "
+                    "'--verbose'\nUsage: encipher [-q] [-v] [-e ENCODING] [-k KEY | --key=KEY] "
+                    "[PLAIN [CRYPT]]\n       encipher --help | --version";
+    run_case koi8_refused =
+        refused("KOI8-R locale: the refused character as typed", {"-k", "\xEB\x80"}, "");
+    koi8_refused.status = 1;
+    koi8_refused.err = "decipher: key: \"\x80\" has no Windows-1251 form";
+    koi8_refused.locale = "ru_RU.KOI8-R";
     run_case to_standard_output =
         enciphered("encipher to standard output", {"-k", key, "Plain.txt", "-"}, plain, "old"_b);
     to_standard_output.out = as_text(laid);
@@ -1085,6 +1098,12 @@ std::vector<run_case> make_cli_cases() {
         utf16,
         utf16_plain,
         utf16_crack,
+        utf16_bare,
+        refused("an empty -k", {"-k", ""}, "key word: empty"),
+        keyed("a CR at the end of -k, as a CR LF script leaves it", {"-k", std::string(key) + "\r"},
+              cipher, text),
+        ambiguous,
+        koi8_refused,
         to_standard_output,
         from_standard_input,
         encipher_names,
@@ -1294,6 +1313,10 @@ std::vector<run_case> make_crack_cases() {
                      .tool = "crack",
                      .args = {"--crib", "zzzzzz\xD1\x8A\xD1\x8A\xD1\x8A\xD1\x8A"},
                      .decrypt_before = "old"_b});
+    cases.push_back(cases.back());
+    cases.back().name = "crack: C locale, a crib no plaintext holds: the crib named";
+    cases.back().locale = "C";
+    cases.back().err = "crack: the locale is C; the crib was read as UTF-8\n" + cases.back().err;
     // UTF-8 through a pipeline: the plaintext alone on standard output, the candidates on
     // standard error.
     const bytes whole = sprinkle(rng, encipher(text, reference_column_order("GFEDCBAHI")));
@@ -1309,6 +1332,21 @@ std::vector<run_case> make_crack_cases() {
                      .err = crack_header,
                      .tool = "crack",
                      .args = {"-", "-"},
+                     .err_lines_any = true});
+    // Under the C locale the key is read as UTF-8, and so the candidates are written; a
+    // narrowing already asked for is not offered.
+    const bytes few = lowercase(random_letters(rng, 38));
+    const bytes few_utf8 = utf8_of(few);
+    cases.push_back({.name = "crack: C locale, a crib and a length: UTF-8, nothing offered",
+                     .crypt = few,
+                     .decrypt_kind = place::absent,
+                     .out = std::string(few.begin(), few.end()),
+                     .err = std::string(few_utf8.begin(), few_utf8.end()) +
+                            "\ncrack: 38 letters are too few to be sure\n",
+                     .tool = "crack",
+                     .args = {"--crib", std::string(few_utf8.begin(), few_utf8.begin() + 6),
+                              "--length=1", "Crypt.txt", "-"},
+                     .locale = "C",
                      .err_lines_any = true});
     return cases;
 }

@@ -119,6 +119,8 @@ TEST(LetterStream, EncodingIsDecidedOnce) {
          "\xFF\xFE"
          "a\0\x14\x20\x3F\x04\x10\x04"_b,
          utf16, ""_b, 0},
+        {"UTF-16LE without a mark", "\x1F\x04\x40\x04 \0"_b, utf16, ""_b, 0},
+        {"UTF-16BE ASCII without a mark", "\0a\0b\0c"_b, utf16, ""_b, 0},
         {"UTF-16BE, half its units odd", "\xFE\xFF\x20\x14\x04\x3F"_b, w1251, "\xFE\xFF"_b, 0},
         {"\xFF\xFE then letters", "\xFF\xFE\xE0\xE1\xE2"_b, w1251, "\xFF\xFE\xE0\xE1\xE2"_b, 0},
         {"\xFE\xFF then words", "\xFE\xFF"_b + words, w1251, "\xFE\xFF"_b + letters, 0},

@@ -163,11 +163,11 @@ inline utf8_reading decode_utf8(const bytes& text) {
 
 // The letters a reader must give, and the encoding it must decide, by the rule on the whole
 // text: a UTF-8 mark; a UTF-16 one alone or followed by units most of whose high bytes (of up
-// to 16) are 0x00 or 0x04; else UTF-8 when the text up to its judged-th byte above 0x7F (all of it
-// if it has no more) is clean UTF-8, a character cut at that byte allowed only when more such bytes
-// follow, or holds 4 Cyrillic characters and a malformed byte at most per full 64 bytes above
-// 0x7F, a cut at the very end not counted; else Windows-1251. skipped gets the bytes
-// of UTF-8 skipped as malformed.
+// to 16) are 0x00 or 0x04; UTF-16 with no mark, so in step; else UTF-8 when the text up to its
+// judged-th byte above 0x7F (all of it if it has no more) is clean UTF-8, a character cut at that
+// byte allowed only when more such bytes follow, or holds 4 Cyrillic characters and a malformed
+// byte at most per full 64 bytes above 0x7F, a cut at the very end not counted; else Windows-1251.
+// skipped gets the bytes of UTF-8 skipped as malformed.
 inline bytes reference_letters(const bytes& text, std::size_t judged = io_chunk_size / 4,
                                text_encoding* encoding = nullptr, std::size_t* skipped = nullptr) {
     const bool mark = text.starts_with("\xEF\xBB\xBF"_b);
@@ -192,6 +192,16 @@ inline bytes reference_letters(const bytes& text, std::size_t judged = io_chunk_
         if (plausible * 2 > units || text.size() == 2)
             decided = text_encoding::utf16;
     }
+    // UTF-16 with no mark: a first unit with 0x00 or 0x04, and of up to 16 units more than half
+    // with one on one side, fewer than half on the other.
+    std::size_t side[2] = {0, 0};
+    const std::size_t units = std::min<std::size_t>(text.size() / 2, 16);
+    for (std::size_t i = 0; i < 2 * units; ++i)
+        side[i % 2] += text[i] == 0 || text[i] == 4 ? 1U : 0U;
+    if (units >= 2 && (text[0] == 0 || text[0] == 4 || text[1] == 0 || text[1] == 4) &&
+        (side[0] * 2 > units) != (side[1] * 2 > units) && side[0] * 2 != units &&
+        side[1] * 2 != units)
+        decided = text_encoding::utf16;
     if (encoding != nullptr)
         *encoding = decided;
     bytes letters;
