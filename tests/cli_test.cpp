@@ -1051,9 +1051,10 @@ std::vector<run_case> make_cli_cases() {
     utf16_bare.crypt = "\x1F\x04\x40\x04\x20\x00\x3C\x04"_b;
     run_case ambiguous = refused("encipher: an ambiguous abbreviation", {"--ver"}, "");
     ambiguous.tool = "encipher";
-    ambiguous.err = "encipher: option '--ver' is ambiguous; possibilities: '--version' "
-                    "'--verbose'\nUsage: encipher [-q] [-v] [-e ENCODING] [-k KEY | --key=KEY] "
-                    "[PLAIN [CRYPT]]\n       encipher --help | --version";
+    ambiguous.err =
+        "encipher: option '--ver' is ambiguous; possibilities: '--version' "
+        "'--verbose'\nUsage: encipher [-q] [-v] [-e ENCODING] [--table] [-k KEY | --key=KEY] "
+        "[PLAIN [CRYPT]]\n       encipher --help | --version";
     run_case koi8_refused =
         refused("KOI8-R locale: the refused character as typed", {"-k", "\xEB\x80"}, "");
     koi8_refused.status = 1;
