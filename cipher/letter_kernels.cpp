@@ -369,16 +369,29 @@ encode_utf8_avx2(const std::uint8_t* text, std::size_t size, std::uint8_t* out) 
 struct utf8_masks {
     std::uint64_t high;         // 80..FF
     std::uint64_t continuation; // 80..BF
-    std::uint64_t lead;         // C2..DF, the lead of a two-byte character
+    std::uint64_t from_e0;      // E0..FF, the lead of three bytes or more
+    std::uint64_t from_f0;      // F0..FF, of four
+    // C0, C1, F5..FF, never a lead, and E0, ED, F0, F4, whose second byte has a range of its own
+    std::uint64_t odd;
 };
 
 __attribute__((target("ssse3"))) utf8_masks utf8_masks_of(__m128i v) {
     const __m128i continuation = _mm_cmpgt_epi8(_mm_set1_epi8(-64), v);
-    const __m128i lead =
-        _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(-63)), _mm_cmpgt_epi8(_mm_set1_epi8(-32), v));
+    // Signed, the compares above E0, F0 and F4 take in ASCII too; the sign bit of v leaves it out.
+    const __m128i from_e0 = _mm_and_si128(v, _mm_cmpgt_epi8(v, _mm_set1_epi8(-33)));
+    const __m128i from_f0 = _mm_and_si128(v, _mm_cmpgt_epi8(v, _mm_set1_epi8(-17)));
+    const __m128i c0_c1 = _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(byte_value(0xFE))),
+                                         _mm_set1_epi8(byte_value(0xC0)));
+    const __m128i e0_f0 = _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(byte_value(0xEF))),
+                                         _mm_set1_epi8(byte_value(0xE0)));
+    const __m128i ed = _mm_cmpeq_epi8(v, _mm_set1_epi8(byte_value(0xED)));
+    const __m128i from_f4 = _mm_and_si128(v, _mm_cmpgt_epi8(v, _mm_set1_epi8(-13)));
+    const __m128i odd = _mm_or_si128(_mm_or_si128(c0_c1, e0_f0), _mm_or_si128(ed, from_f4));
     return {static_cast<std::uint64_t>(_mm_movemask_epi8(v)),
             static_cast<std::uint64_t>(_mm_movemask_epi8(continuation)),
-            static_cast<std::uint64_t>(_mm_movemask_epi8(lead))};
+            static_cast<std::uint64_t>(_mm_movemask_epi8(from_e0)),
+            static_cast<std::uint64_t>(_mm_movemask_epi8(from_f0)),
+            static_cast<std::uint64_t>(_mm_movemask_epi8(odd))};
 }
 
 __attribute__((target("avx2"))) std::uint64_t avx2_bits(__m256i m) {
@@ -387,61 +400,72 @@ __attribute__((target("avx2"))) std::uint64_t avx2_bits(__m256i m) {
 
 __attribute__((target("avx2"))) utf8_masks utf8_masks_of(__m256i v) {
     const __m256i continuation = _mm256_cmpgt_epi8(_mm256_set1_epi8(-64), v);
-    const __m256i lead = _mm256_and_si256(_mm256_cmpgt_epi8(v, _mm256_set1_epi8(-63)),
-                                          _mm256_cmpgt_epi8(_mm256_set1_epi8(-32), v));
-    return {avx2_bits(v), avx2_bits(continuation), avx2_bits(lead)};
+    const __m256i from_e0 = _mm256_and_si256(v, _mm256_cmpgt_epi8(v, _mm256_set1_epi8(-33)));
+    const __m256i from_f0 = _mm256_and_si256(v, _mm256_cmpgt_epi8(v, _mm256_set1_epi8(-17)));
+    const __m256i c0_c1 = _mm256_cmpeq_epi8(_mm256_and_si256(v, _mm256_set1_epi8(byte_value(0xFE))),
+                                            _mm256_set1_epi8(byte_value(0xC0)));
+    const __m256i e0_f0 = _mm256_cmpeq_epi8(_mm256_and_si256(v, _mm256_set1_epi8(byte_value(0xEF))),
+                                            _mm256_set1_epi8(byte_value(0xE0)));
+    const __m256i ed = _mm256_cmpeq_epi8(v, _mm256_set1_epi8(byte_value(0xED)));
+    const __m256i from_f4 = _mm256_and_si256(v, _mm256_cmpgt_epi8(v, _mm256_set1_epi8(-13)));
+    const __m256i odd =
+        _mm256_or_si256(_mm256_or_si256(c0_c1, e0_f0), _mm256_or_si256(ed, from_f4));
+    return {avx2_bits(v), avx2_bits(continuation), avx2_bits(from_e0), avx2_bits(from_f0),
+            avx2_bits(odd)};
 }
 
 // Masks a and b of two neighbouring runs of bytes, a first, as one of width `shift` + b's.
 utf8_masks joined(const utf8_masks& a, const utf8_masks& b, unsigned shift) {
     return {a.high | b.high << shift, a.continuation | b.continuation << shift,
-            a.lead | b.lead << shift};
+            a.from_e0 | b.from_e0 << shift, a.from_f0 | b.from_f0 << shift, a.odd | b.odd << shift};
 }
 
-// Whether check can go on 64 bytes at a time: at most a two-byte character open.
-bool at_two_byte_boundary(const utf8_check& check) {
-    return check.need == 0 || (check.need == 1 && check.held == 1 && check.lead < 0xE0);
+// Whether what check has open can be carried as the continuation bytes still due: not when
+// the lead alone is in and its second byte has a range of its own.
+bool carried_as_bits(const utf8_check& check) {
+    const bool odd_lead =
+        check.lead == 0xE0 || check.lead == 0xED || check.lead == 0xF0 || check.lead == 0xF4;
+    return check.need == 0 || check.held > 1 || !odd_lead;
 }
 
-// Whether 64 bytes whose masks are m are ASCII and two-byte characters only, open (1) when a
-// two-byte character before them is still open.
-bool two_byte_only(const utf8_masks& m, std::uint64_t open) {
-    return m.continuation == (m.lead << 1 | open) && m.high == (m.continuation | m.lead);
+// Whether 64 bytes whose masks are m are well-formed, the first `due` bits (from before them)
+// continuation bytes; if so, due becomes the bits due in the 64 bytes after. Every lead's
+// continuation bytes must be exactly the continuation bytes there are: a lead or ASCII where
+// one is due, or one where none is, shows in the comparison.
+bool well_formed(const utf8_masks& m, std::uint64_t& due) {
+    const std::uint64_t leads = m.high & ~m.continuation;
+    if (m.odd != 0 || m.continuation != (leads << 1 | m.from_e0 << 2 | m.from_f0 << 3 | due))
+        return false;
+    due = leads >> 63 | m.from_e0 >> 62 | m.from_f0 >> 61;
+    return true;
 }
 
-// Where check stands after such bytes up to last, open when last is a lead byte.
-void after_two_byte_run(utf8_check& check, std::uint64_t open, std::uint8_t last) {
-    check.lead = open != 0 ? last : 0;
-    check.held = static_cast<std::uint8_t>(open);
-    check.need = static_cast<std::uint8_t>(open);
+// Where check stands after well-formed bytes that end at end, due bits still due.
+void after_well_formed(utf8_check& check, std::uint64_t due, const std::uint8_t* end) {
+    const auto need = static_cast<std::uint8_t>(__builtin_popcountll(due));
+    std::uint8_t held = 0;
+    if (need > 0)
+        while ((end[-1 - held] & 0xC0U) == 0x80)
+            ++held;
+    check.lead = need > 0 ? end[-1 - held] : 0;
+    check.held = need > 0 ? static_cast<std::uint8_t>(held + 1) : 0;
+    check.need = need;
 }
 
-// Text that is ASCII and two-byte characters, as Russian UTF-8 is, is checked 64 bytes at a
-// time, what is open kept in a register; anything else, and whatever begins inside a longer
-// character, a byte at a time.
-__attribute__((target("ssse3"))) void check_utf8_ssse3(const std::uint8_t* bytes, std::size_t size,
-                                                       utf8_check& check) {
-    const auto masks_at = [bytes](std::size_t i) __attribute__((target("ssse3"))) {
-        utf8_masks m = utf8_masks_of(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)));
-        for (std::size_t k = 16; k < 64; k += 16)
-            m = joined(
-                m, utf8_masks_of(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + k))),
-                static_cast<unsigned>(k));
-        return m;
-    };
+// Well-formed text is checked 64 bytes at a time, what is open carried in a register; 64 bytes
+// with anything else, or a lead whose second byte has a range of its own, a byte at a time.
+template <typename Masks>
+__attribute__((always_inline)) inline void
+check_utf8_blocks(const std::uint8_t* bytes, std::size_t size, utf8_check& check, Masks masks_at) {
     std::size_t i = 0;
     while (i + 64 <= size) {
-        if (at_two_byte_boundary(check)) {
-            std::uint64_t open = check.need;
+        if (carried_as_bits(check)) {
+            std::uint64_t due = (std::uint64_t{1} << check.need) - 1;
             const std::size_t first = i;
-            for (; i + 64 <= size; i += 64) {
-                const utf8_masks m = masks_at(i);
-                if (!two_byte_only(m, open))
-                    break;
-                open = m.lead >> 63;
-            }
+            while (i + 64 <= size && well_formed(masks_at(bytes + i), due))
+                i += 64;
             if (i > first)
-                after_two_byte_run(check, open, bytes[i - 1]);
+                after_well_formed(check, due, bytes + i);
             if (i + 64 > size)
                 break;
         }
@@ -449,36 +473,35 @@ __attribute__((target("ssse3"))) void check_utf8_ssse3(const std::uint8_t* bytes
         i += 64;
     }
     check_utf8_from(bytes, i, size, check); // the short tail
+}
+
+// The masks of 64 bytes, inlined where the vector level allows.
+struct ssse3_masks {
+    __attribute__((target("ssse3"))) utf8_masks operator()(const std::uint8_t* at) const {
+        utf8_masks m = utf8_masks_of(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
+        for (unsigned k = 16; k < 64; k += 16)
+            m = joined(m, utf8_masks_of(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + k))),
+                       k);
+        return m;
+    }
+};
+
+struct avx2_masks {
+    __attribute__((target("avx2"))) utf8_masks operator()(const std::uint8_t* at) const {
+        return joined(utf8_masks_of(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at))),
+                      utf8_masks_of(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32))),
+                      32);
+    }
+};
+
+__attribute__((target("ssse3"))) void check_utf8_ssse3(const std::uint8_t* bytes, std::size_t size,
+                                                       utf8_check& check) {
+    check_utf8_blocks(bytes, size, check, ssse3_masks{});
 }
 
 __attribute__((target("avx2"))) void check_utf8_avx2(const std::uint8_t* bytes, std::size_t size,
                                                      utf8_check& check) {
-    const auto masks_at = [bytes](std::size_t i) __attribute__((target("avx2"))) {
-        return joined(
-            utf8_masks_of(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i))),
-            utf8_masks_of(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i + 32))),
-            32);
-    };
-    std::size_t i = 0;
-    while (i + 64 <= size) {
-        if (at_two_byte_boundary(check)) {
-            std::uint64_t open = check.need;
-            const std::size_t first = i;
-            for (; i + 64 <= size; i += 64) {
-                const utf8_masks m = masks_at(i);
-                if (!two_byte_only(m, open))
-                    break;
-                open = m.lead >> 63;
-            }
-            if (i > first)
-                after_two_byte_run(check, open, bytes[i - 1]);
-            if (i + 64 > size)
-                break;
-        }
-        check_utf8_from(bytes, i, i + 64, check);
-        i += 64;
-    }
-    check_utf8_from(bytes, i, size, check); // the short tail
+    check_utf8_blocks(bytes, size, check, avx2_masks{});
 }
 
 } // namespace
