@@ -2,7 +2,7 @@
 # Times the tool against the I/O floor (and, optionally, the literal yardstick) on a generated
 # ciphertext, interleaved, and prints medians, MB/s, ratios and peak memory.
 #
-#   bench/run.sh [BYTES] [RUNS] [literal] [crack] [encipher] [unsynced] [utf8]
+#   bench/run.sh [BYTES] [RUNS] [literal] [crack] [encipher] [unsynced] [utf8] [mixed]
 #
 # BYTES defaults to 256 MiB, RUNS to 7. Beside the cat + dd floor, copy (copy8 for UTF-8) is the
 # floor as one program, bench/copy_floor: the file read once in chunks of 256 KiB, as many bytes
@@ -16,7 +16,11 @@
 # is encipher with its fsync calls made no-ops by eatmydata (Debian package eatmydata), to
 # show what putting the new Crypt.txt on the disk costs. utf8 runs decipher on the same
 # ciphertext in UTF-8, in the subfolder utf8/, and gives the ratio of its time to that on the
-# Windows-1251 file.
+# Windows-1251 file. mixed needs $BENCH_MIXED, a UTF-8 text (real text: blanks, punctuation,
+# dashes, Latin): its lines, ended CR LF, are repeated to the nearest BYTES of UTF-8 in mixed/u8 and
+# the same text in Windows-1251 in mixed/w1 (what Windows-1251 lacks dropped from both), and
+# decipher runs on each in turn as it is, which gives the ratio of the two encodings on text
+# that is not letters alone (base8m and base1m time $BENCH_BASE the same way).
 set -euo pipefail
 size=${1:-268435456}
 runs=${2:-7}
@@ -70,6 +74,23 @@ if [[ " ${extra[*]} " == *" utf8 "* ]]; then
   iconv -f WINDOWS-1251 -t UTF-8 Crypt.txt | dd of=utf8/Crypt.txt bs=1M iflag=fullblock status=none
   iconv -f WINDOWS-1251 -t UTF-8 Plain.txt > utf8/Plain.txt
 fi
+mixed8() { (cd mixed/u8 && echo "$key" | "$bin/decipher" 2> /dev/null); }
+mixed1() { (cd mixed/w1 && echo "$key" | "$bin/decipher" 2> /dev/null); }
+base8m() { (cd mixed/u8 && echo "$key" | "$BENCH_BASE" 2> /dev/null); }
+base1m() { (cd mixed/w1 && echo "$key" | "$BENCH_BASE" 2> /dev/null); }
+if [[ " ${extra[*]} " == *" mixed "* ]]; then
+  [ -n "${BENCH_MIXED:-}" ] || { echo "bench: mixed needs BENCH_MIXED, a UTF-8 text" >&2; exit 1; }
+  mkdir -p mixed/u8 mixed/w1
+  iconv -c -f UTF-8 -t WINDOWS-1251 "$BENCH_MIXED" | iconv -f WINDOWS-1251 -t UTF-8 |
+    sed -e 's/\r$//' -e 's/$/\r/' > mixed/once.txt
+  once=$(wc -c < mixed/once.txt)
+  copies=$(((size + once / 2) / once))
+  ((copies > 0)) || copies=1
+  for ((i = 0; i < copies; i++)); do cat mixed/once.txt; done |
+    dd of=mixed/u8/Crypt.txt bs=1M iflag=fullblock status=none
+  iconv -f UTF-8 -t WINDOWS-1251 mixed/u8/Crypt.txt |
+    dd of=mixed/w1/Crypt.txt bs=1M iflag=fullblock status=none
+fi
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 # The UTF-8 run has a floor of its own, the same copy of its own bytes, timed before it (each
@@ -79,6 +100,11 @@ names=(floor copy tool)
 for name in "${extra[@]}"; do
   [ "$name" != utf8 ] || names+=(floor8 copy8)
   [ "$name" != utf8 ] || [ -z "${BENCH_BASE:-}" ] || names+=(base8)
+  if [ "$name" = mixed ]; then
+    names+=(mixed1 mixed8)
+    [ -z "${BENCH_BASE:-}" ] || names+=(base1m base8m)
+    continue
+  fi
   names+=("$name")
 done
 declare -A times
@@ -96,6 +122,10 @@ if [[ " ${extra[*]} " == *" utf8 "* ]]; then
   (cd utf8 && cmp -s Plain.txt Decrypt.txt) ||
     { echo "bench: decipher on the UTF-8 Crypt.txt does not give the UTF-8 Plain.txt" >&2; exit 1; }
   utf8_memory=$( { cd utf8 && /usr/bin/time -f %M "$bin/decipher" <<< "$key" > /dev/null; } 2>&1 | tail -n 1)
+fi
+if [[ " ${extra[*]} " == *" mixed "* ]]; then
+  iconv -f UTF-8 -t WINDOWS-1251 mixed/u8/Decrypt.txt | cmp -s - mixed/w1/Decrypt.txt ||
+    { echo "bench: decipher gives other letters on the mixed text in UTF-8" >&2; exit 1; }
 fi
 if [[ " ${extra[*]} " == *" crack "* ]]; then
   crack > /dev/null
@@ -116,6 +146,8 @@ cpu() {
 tool_cpu=$(cpu .)
 [ -z "${BENCH_BASE:-}" ] || base_cpu=$(cpu . "$BENCH_BASE")
 [[ " ${extra[*]} " != *" utf8 "* ]] || utf8_cpu=$(cpu utf8)
+[[ " ${extra[*]} " != *" mixed "* ]] || mixed8_cpu=$(cpu mixed/u8 2> /dev/null)
+[[ " ${extra[*]} " != *" mixed "* ]] || mixed1_cpu=$(cpu mixed/w1 2> /dev/null)
 [[ " ${extra[*]} " != *" utf8 "* ]] || [ -z "${BENCH_BASE:-}" ] || base8_cpu=$(cpu utf8 "$BENCH_BASE")
 floor_s=$(tr ' ' '\n' <<< "${times[floor]}" | grep . | median)
 printf 'input %d bytes (%d letters), %d runs, %s\n' "$size" "$letters" "$runs" \
@@ -153,6 +185,17 @@ fi
   -v b="$(tr ' ' '\n' <<< "${times[tool]}" | grep . | median)" -v u="$(wc -c < utf8/Crypt.txt)" -v s="$size" \
   -v f="$(tr ' ' '\n' <<< "${times[floor8]}" | grep . | median)" -v g="$floor_s" \
   'BEGIN { printf "decipher on UTF-8 (%.2f x the bytes) takes %.2f x its time on Windows-1251 (floor %.2f x)\n", u / s, a / b, f / g }'
+if [[ " ${extra[*]} " == *" mixed "* ]]; then
+  ratio() {
+    awk -v a="$(tr ' ' '\n' <<< "${times[$1]}" | grep . | median)" \
+      -v b="$(tr ' ' '\n' <<< "${times[$2]}" | grep . | median)" 'BEGIN { printf "%.2f", a / b }'
+  }
+  awk -v u="$(wc -c < mixed/u8/Crypt.txt)" -v w="$(wc -c < mixed/w1/Crypt.txt)" \
+    'BEGIN { printf "mixed text: %d bytes in UTF-8, %d in Windows-1251\n", u, w }'
+  echo "decipher on mixed UTF-8 takes $(ratio mixed8 mixed1) x its time on the same text in Windows-1251"
+  [ -z "${BENCH_BASE:-}" ] || echo "base on mixed UTF-8 takes $(ratio base8m base1m) x its time on Windows-1251"
+  echo "decipher on mixed UTF-8: $mixed8_cpu; on Windows-1251: $mixed1_cpu"
+fi
 echo "decipher peak memory: $memory KiB"
 [ -z "${utf8_memory:-}" ] || echo "decipher peak memory on UTF-8: $utf8_memory KiB"
 [ -z "${crack_memory:-}" ] || echo "crack peak memory: $crack_memory KiB"

@@ -240,9 +240,31 @@ TEST(LetterStream, VectorPathsMatchScalar) {
     bytes near(5000, 0);
     for (auto& b : near)
         b = edges[static_cast<std::size_t>(any(rng)) % edges.size()];
+    // Real UTF-8: letters and ASCII, now and then a character of three or four bytes, one whose
+    // second byte has a range of its own, or a malformed one.
+    static const bytes common[] = {"\xD0\xB0"_b,     "\xD1\x8F"_b,         " "_b,
+                                   "\r\n"_b,         "\xC2\xAB"_b,         "\xE2\x80\x94"_b,
+                                   "\xE2\x80\xA6"_b, "\xF0\x9F\x98\x80"_b, "\xF3\xA0\x80\x81"_b};
+    static const bytes rare[] = {"\xE0\xA4\x85"_b,     "\xED\x9F\xBF"_b,
+                                 "\xF4\x8F\xBF\xBF"_b, "\xED\xA0\x80"_b,
+                                 "\xE0\x9F\xBF"_b,     "\xF4\x90\x80\x80"_b,
+                                 "\xF0\x8F\xBF\xBF"_b, "\xC1\xBF"_b,
+                                 "\xE2\x80"_b,         "\xFF"_b};
+    // Continuation bytes one and seven in, to follow a lead given before.
+    bytes mixed = "\xE2\x80\x94"
+                  "abc\xF0\x9F\x98\x80"_b +
+                  bytes(64, 'a');
+    while (mixed.size() < 5000) {
+        const auto r = static_cast<std::size_t>(any(rng));
+        const auto which = static_cast<std::size_t>(any(rng));
+        // A rare one after ASCII, its lead the last of 64 bytes or anywhere.
+        const std::size_t at = which % 2 == 0 ? 63 : which / 2 % 64;
+        mixed += r < 6 ? bytes((at + 64 - mixed.size() % 64) % 64, 'a') + rare[r + which / 64 % 5]
+                       : common[which % std::size(common)];
+    }
     for_each_simd_level([&](simd_level level) {
-        for (const bytes* source :
-             {&std::as_const(noise), &text, &letters, &utf8, &std::as_const(near)})
+        for (const bytes* source : {&std::as_const(noise), &text, &letters, &utf8,
+                                    &std::as_const(near), &std::as_const(mixed)})
             for (const std::size_t size : {0U, 1U, 15U, 16U, 17U, 31U, 32U, 33U, 64U, 4097U})
                 for (const std::size_t shift : {0U, 1U, 7U}) {
                     const bytes in = source->substr(shift, size);
@@ -258,8 +280,10 @@ TEST(LetterStream, VectorPathsMatchScalar) {
                     fast.assign(2 * size, 0);
                     fast.resize(encode_utf8(in.data(), size, fast.data()));
                     EXPECT_EQ(fast, encoded) << "size " << size;
-                    // Nothing open, a two-byte, three-byte or four-byte character open.
-                    for (const bytes& before : {""_b, "\xD0"_b, "\xE2\x80"_b, "\xF0"_b}) {
+                    // Nothing open, a two-byte, three-byte or four-byte character open, a lead
+                    // alone or not.
+                    for (const bytes& before : {""_b, "\xD0"_b, "\xE2\x80"_b, "\xF0"_b, "\xE2"_b,
+                                                "\xF1\x80"_b, "\xE0"_b, "\xF4"_b}) {
                         utf8_check a;
                         check_utf8_scalar(before.data(), before.size(), a);
                         utf8_check b = a;
