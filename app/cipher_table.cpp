@@ -64,13 +64,12 @@ void draw_cipher_table(std::FILE* stream, table_way way, const std::string& key,
         rank[static_cast<std::size_t>(order[r])] = r + 1;
 
     const std::uint64_t blocks = (letters + block - 1) / block;
-    std::string text = "The key over its columns, and the order the columns are read in (" +
-                       std::to_string(blocks) + (blocks == 1 ? " block" : " blocks") + " of " +
+    std::string text = std::to_string(blocks) + (blocks == 1 ? " block" : " blocks") + " of " +
                        std::to_string(block) + " letters";
     if (letters % block != 0)
         text += blocks == 1 ? ", short: " + std::to_string(letters) + " letters"
                             : ", the last short: " + std::to_string(letters % block) + " letters";
-    text += "):\n  column ";
+    text += ".\nThe key over its columns, and the order they are read in:\n  column ";
     for (int c = 0; c < n; ++c)
         text += cell(c);
     text += "\n  key    ";

@@ -585,8 +585,8 @@ std::vector<run_case> make_cli_cases() {
         {.name = "encipher --table: the square, then its columns",
          .crypt_kind = place::absent,
          .decrypt_kind = place::absent,
-         .err = "The key over its columns, and the order the columns are read in (2 blocks of 16 "
-                "letters, the last short: 15 letters):\n"
+         .err = "2 blocks of 16 letters, the last short: 15 letters.\n"
+                "The key over its columns, and the order they are read in:\n"
                 "  column   0  1  2  3\n  key      К  Л  Ю  Ч\n  read     1  2  4  3\n"
                 "The first block's plaintext fills the square row by row:\n"
                 "           з  а  в  т\n           р  а  у  т\n"
@@ -603,8 +603,8 @@ std::vector<run_case> make_cli_cases() {
         {.name = "decipher --table: a short block's columns, then its rows",
          .crypt = utf8_of("\xC7\xD0\xD0\xC0\xC0\xCE\xD2\xD2\xC2\xD3\xCC"_b),
          .decrypt = "завтраутром"_b,
-         .err = "The key over its columns, and the order the columns are read in (1 block of 16 "
-                "letters, short: 11 letters):\n"
+         .err = "1 block of 16 letters, short: 11 letters.\n"
+                "The key over its columns, and the order they are read in:\n"
                 "  column   0  1  2  3\n  key      К  Л  Ю  Ч\n  read     1  2  4  3\n"
                 "The first block's ciphertext fills the columns in the order read:\n"
                 "  1: column 0: ЗРР\n  2: column 1: ААО\n  3: column 3: ТТ\n  4: column 2: ВУМ\n"
