@@ -71,6 +71,7 @@ struct run_case {
     // With signal: the file whose name begins so, once it holds signal_size bytes, is the cue.
     const char* signal_when = "tmp.";
     std::uintmax_t signal_size = 0;
+    unsigned stdin_held = 0; // key_input through a pipe held open so long, as child_setup's
 };
 
 // A name in UTF-8, on every platform.
@@ -128,6 +129,7 @@ void run(const run_case& c) {
     setup.signal = c.signal;
     setup.signal_when = c.signal_when;
     setup.signal_size = c.signal_size;
+    setup.stdin_held = c.stdin_held;
     setup.as_other_user = c.who == run_case::other;
     setup.locale = c.locale;
     setup.posix_only = c.posix_only;
@@ -901,6 +903,16 @@ std::vector<run_case> make_cli_cases() {
          .signal = 15,
          .signal_when = "Decrypt.txt",
          .signal_size = io_chunk_size},
+        // A failed write ends the run at once, though a read is waiting on the pipe.
+        {.name = "full disk, the text's pipe held open",
+         .crypt_kind = place::absent,
+         .key_input = big,
+         .decrypt_kind = place::dev_full,
+         .status = 1,
+         .out = "INDEX SORT COMPLEATE: 0 \n",
+         .err = "decipher: Decrypt.txt: No space left on device",
+         .args = {"-k", "k", "-"},
+         .stdin_held = 10},
     };
 
     // The command line, and text as the user has it.
