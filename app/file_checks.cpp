@@ -72,7 +72,7 @@ bool open_output_apart(run_context& run, std::FILE* in, const char* in_name, con
         out.discard();
         return false;
     }
-    if (out.stream() != stdout && !empty_file(out.stream())) {
+    if (!out.through() && !empty_file(out.stream())) {
         run.report_errno(out_name, errno);
         out.discard();
         return false;
@@ -82,7 +82,7 @@ bool open_output_apart(run_context& run, std::FILE* in, const char* in_name, con
 
 bool open_destination(run_context& run, std::FILE* in, const char* in_name, const char* out_name,
                       output_file& out) {
-    if (std::strcmp(out_name, "-") == 0)
+    if (written_through(out_name))
         return open_output_apart(run, in, in_name, out_name, out);
     if (refuse_same_file(run, in, in_name, out_name))
         return false;

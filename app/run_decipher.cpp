@@ -43,7 +43,7 @@ int fail_to_open_input(run_context& run, const run_request& request, int input_e
     std::fputs("No file :(\n", run.console());
     run.report_errno(request.input_name, input_errno);
     output_file out;
-    if (std::strcmp(request.output_name, "-") != 0 &&
+    if (!written_through(request.output_name) &&
         !same_file(identify(request.input_name), identify(request.output_name))) {
         if (!out.open_in_place(request.output_name) || !empty_file(out.stream()))
             run.report_errno(request.output_name, open_failure(request.output_name, errno));

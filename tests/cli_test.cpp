@@ -1028,6 +1028,12 @@ std::vector<run_case> make_cli_cases() {
         enciphered("encipher to standard output", {"-k", key, "Plain.txt", "-"}, plain, "old"_b);
     to_standard_output.out = as_text(laid);
     to_standard_output.err = "INDEX SORT COMPLEATE: 0 1 3 2 ";
+    // A name of standard output is written through, not replaced: as root, a new file put in
+    // place of /dev/stdout would be the whole system's.
+    run_case to_descriptor = to_standard_output;
+    to_descriptor.name = "encipher to /dev/fd/1: standard output itself";
+    to_descriptor.args = {"-k", key, "Plain.txt", "/dev/fd/1"};
+    to_descriptor.posix_only = true;
     run_case from_standard_input =
         enciphered("encipher from standard input", {"-k", key, "-"}, {}, laid);
     from_standard_input.plain_kind = place::absent;
@@ -1064,6 +1070,7 @@ std::vector<run_case> make_cli_cases() {
         utf16_plain,
         utf16_crack,
         to_standard_output,
+        to_descriptor,
         from_standard_input,
         encipher_names,
         enciphered("encipher: UTF-8 in, UTF-8 out", {"-k", key}, utf8_of(plain), utf8_of(laid)),
