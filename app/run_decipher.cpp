@@ -77,7 +77,7 @@ int decipher_run(run_context& run, const run_request& request) {
     std::FILE* in = nullptr;
     letter_reader reader;
     int open_error = 0;
-    switch (open_text(run, in_name, in, reader, open_error)) {
+    switch (open_text(run, in_name, out_name, in, reader, open_error)) {
     case text_check::missing: return fail_to_open_input(run, request, open_error);
     case text_check::refused: return finish_run(run, in, 1);
     case text_check::ready: break;

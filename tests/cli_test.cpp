@@ -913,6 +913,13 @@ std::vector<run_case> make_cli_cases() {
          .err = "decipher: Decrypt.txt: No space left on device",
          .args = {"-k", "k", "-"},
          .stdin_held = 10},
+        // One named pipe at both ends: refused by name, for opening it would wait for a writer.
+        {.name = "one named pipe as text and output",
+         .crypt_kind = place::absent,
+         .decrypt_kind = place::fifo,
+         .status = 1,
+         .err = "decipher: Decrypt.txt and Decrypt.txt are the same file",
+         .args = {"-k", "k", "Decrypt.txt", "Decrypt.txt"}},
     };
 
     // The command line, and text as the user has it.
