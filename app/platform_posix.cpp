@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include <fcntl.h>
 #include <iconv.h>
@@ -173,7 +174,9 @@ link_trail follow_links(const char* name) {
         if (size <= 0)
             break;
         target.resize(static_cast<std::size_t>(size));
-        path = target.front() == '/' ? target : folder + "/" + target;
+        if (target.front() != '/')
+            target.insert(0, folder + "/");
+        path = std::move(target);
     }
     return trail;
 }
