@@ -19,8 +19,30 @@ bool refuse_text_without_key(const tool_interface& tool, run_request& request) {
     return true;
 }
 
-text_check open_text(run_context& run, const char* name, std::FILE*& in, letter_reader& reader,
-                     int& open_error) {
+namespace {
+
+file_identity output_identity(const char* out_name) {
+    return std::strcmp(out_name, "-") == 0 ? identify(stdout) : identify(out_name);
+}
+
+void say_same_file(const run_context& run, const char* in_name, const char* out_name) {
+    std::fprintf(stderr, "%s: %s and %s are the same file\n", run.program(),
+                 shown_input_name(in_name), shown_output_name(out_name));
+}
+
+} // namespace
+
+text_check open_text(run_context& run, const char* name, const char* out_name, std::FILE*& in,
+                     letter_reader& reader, int& open_error) {
+    // Told by the names alone: opening the pipe would wait for a writer, whose first bytes
+    // would then be read for nothing.
+    if (std::strcmp(name, "-") != 0) {
+        const file_identity text = identify(name);
+        if (text.kind == file_identity::fifo && same_file(text, output_identity(out_name))) {
+            say_same_file(run, name, out_name);
+            return text_check::refused;
+        }
+    }
     in = std::strcmp(name, "-") == 0 ? stdin : open_file(name, "rb");
     if (in == nullptr) {
         open_error = open_failure(name, errno);
@@ -50,12 +72,9 @@ void close_text(std::FILE* in) {
 }
 
 bool refuse_same_file(run_context& run, std::FILE* in, const char* in_name, const char* out_name) {
-    const file_identity out =
-        std::strcmp(out_name, "-") == 0 ? identify(stdout) : identify(out_name);
-    if (!same_file(identify(in), out))
+    if (!same_file(identify(in), output_identity(out_name)))
         return false;
-    std::fprintf(stderr, "%s: %s and %s are the same file\n", run.program(),
-                 shown_input_name(in_name), shown_output_name(out_name));
+    say_same_file(run, in_name, out_name);
     return true;
 }
 
@@ -67,12 +86,11 @@ bool open_output_apart(run_context& run, std::FILE* in, const char* in_name, con
     }
     // Checked on the open file, so a name that only now leads to it is caught too.
     if (same_file(identify(in), identify(out.stream()))) {
-        std::fprintf(stderr, "%s: %s and %s are the same file\n", run.program(),
-                     shown_input_name(in_name), shown_output_name(out_name));
+        say_same_file(run, in_name, out_name);
         out.discard();
         return false;
     }
-    if (out.stream() != stdout && !empty_file(out.stream())) {
+    if (!out.through() && !empty_file(out.stream())) {
         run.report_errno(out_name, errno);
         out.discard();
         return false;
@@ -82,7 +100,7 @@ bool open_output_apart(run_context& run, std::FILE* in, const char* in_name, con
 
 bool open_destination(run_context& run, std::FILE* in, const char* in_name, const char* out_name,
                       output_file& out) {
-    if (std::strcmp(out_name, "-") == 0)
+    if (written_through(out_name))
         return open_output_apart(run, in, in_name, out_name, out);
     if (refuse_same_file(run, in, in_name, out_name))
         return false;

@@ -26,9 +26,10 @@ enum class text_check {
 };
 
 // Opens the text named by name ("-": standard input) and reads its start. in is set when it
-// opened, whatever the outcome; close_text closes it.
-text_check open_text(run_context& run, const char* name, std::FILE*& in, letter_reader& reader,
-                     int& open_error);
+// opened, whatever the outcome; close_text closes it. A named pipe that out_name names too is
+// refused unopened.
+text_check open_text(run_context& run, const char* name, const char* out_name, std::FILE*& in,
+                     letter_reader& reader, int& open_error);
 void close_text(std::FILE* in);
 
 // Whether writing out_name would overwrite what in reads; reported as such.

@@ -9,8 +9,16 @@ output_file::~output_file() {
     discard();
 }
 
+bool written_through(const char* name) {
+    return std::strcmp(name, "-") == 0 || named_descriptor(name) >= 0;
+}
+
 bool output_file::open_in_place(const char* name) {
-    file_ = std::strcmp(name, "-") == 0 ? stdout : open_unemptied(name);
+    const int descriptor = std::strcmp(name, "-") == 0 ? 1 : named_descriptor(name);
+    through_ = descriptor >= 0;
+    file_ = descriptor == 1 ? stdout
+            : through_      ? open_descriptor(descriptor)
+                            : open_unemptied(name);
     return file_ != nullptr;
 }
 

@@ -6,6 +6,10 @@
 #include <cstdio>
 #include <string>
 
+// Whether name is written through a descriptor already open, as "-" is: /dev/stdout, for
+// one, is standard output itself, never a file to empty or put a new one in the place of.
+bool written_through(const char* name);
+
 class output_file {
   public:
     output_file() = default;
@@ -13,14 +17,16 @@ class output_file {
     output_file& operator=(const output_file&) = delete;
     ~output_file();
 
-    // Standard output for "-", else name opened for writing without emptying it. False and
-    // errno on failure.
+    // Standard output for "-", the descriptor itself for a name written_through, else name
+    // opened for writing without emptying it. False and errno on failure.
     bool open_in_place(const char* name);
     // A new file beside name, to take its place on finish. False and errno on failure.
     bool open_replacing(const char* name);
 
     std::FILE* stream() const { return file_; }
     bool replacing() const { return !temp_name_.empty(); }
+    // Whether it writes through a descriptor already open, which is never emptied.
+    bool through() const { return through_; }
 
     // Closes the file, standard output excepted; a replacing one is first made durable and put
     // in place. False and errno on failure; owner_only as commit_beside sets it.
@@ -31,6 +37,7 @@ class output_file {
 
   private:
     std::FILE* file_ = nullptr;
+    bool through_ = false;
     std::string temp_name_; // of the new file, while replacing
     std::string target_;    // the name it is to take
 };

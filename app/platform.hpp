@@ -33,10 +33,18 @@ file_identity identify(std::FILE* file);
 file_identity identify(const char* name);
 
 // What name itself is, a symbolic link not followed: a link counts as regular, since it is
-// replaced, not written through; special is a named pipe, a device or a socket, written in
-// place.
+// replaced, not written through, unless it is in /dev or /proc or leads there; special is a
+// named pipe, a device or a socket, written in place.
 enum class file_kind { absent, regular, directory, special };
 file_kind kind_of(const char* name);
+
+// The descriptor name stands for, links followed: /dev/stdout and its kind, /dev/fd/N or
+// /proc/self/fd/N. -1 for any other name.
+int named_descriptor(const char* name);
+
+// A stream of its own that writes through descriptor, open as it is. nullptr and errno on
+// failure.
+std::FILE* open_descriptor(int descriptor);
 
 // std::fopen.
 std::FILE* open_file(const char* name, const char* mode);

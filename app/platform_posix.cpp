@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include <fcntl.h>
 #include <iconv.h>
@@ -113,6 +114,73 @@ file_identity identity_of(const struct stat& st) {
     return id;
 }
 
+bool starts_with(const std::string& text, const char* start) {
+    return text.rfind(start, 0) == 0;
+}
+
+// Whether folder is the system's own, where a link stands for a device or a descriptor.
+bool system_folder(const std::string& folder) {
+    return folder == "/dev" || folder == "/proc" || starts_with(folder, "/dev/") ||
+           starts_with(folder, "/proc/");
+}
+
+// The descriptor that base names in folder (a real path), or -1: /dev/stdout and its kind,
+// and a number in this process's own descriptor folder.
+int descriptor_named(const std::string& folder, const std::string& base) {
+    static constexpr const char* standard[] = {"stdin", "stdout", "stderr"};
+    if (folder == "/dev")
+        for (int fd = 0; fd < 3; ++fd)
+            if (base == standard[fd])
+                return fd;
+    const std::string own = "/proc/" + std::to_string(getpid()) + "/";
+    const bool fd_folder =
+        folder == "/dev/fd" || (starts_with(folder, own.c_str()) && folder.size() >= 3 &&
+                                folder.compare(folder.size() - 3, 3, "/fd") == 0);
+    if (!fd_folder || base.empty() || base.size() > 9 ||
+        base.find_first_not_of("0123456789") != std::string::npos)
+        return -1;
+    return std::atoi(base.c_str());
+}
+
+// Where name's links lead, one link at a time: realpath would go on through a descriptor's
+// link to whatever file it has open, which is not what a later open of the name gets.
+struct link_trail {
+    int descriptor = -1;      // the descriptor the name stands for
+    bool into_system = false; // a link on the way is in /dev or /proc, or leads there
+};
+
+link_trail follow_links(const char* name) {
+    link_trail trail;
+    std::string path = name;
+    for (int hop = 0; hop < 40; ++hop) { // as many as the system itself follows
+        const std::size_t slash = path.rfind('/');
+        const std::string folder_name = slash == std::string::npos ? "."
+                                        : slash == 0               ? "/"
+                                                                   : path.substr(0, slash);
+        const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+        char* real = realpath(folder_name.c_str(), nullptr);
+        if (real == nullptr)
+            break;
+        const std::string folder = real;
+        std::free(real); // NOLINT(cppcoreguidelines-no-malloc): realpath's own allocation
+        trail.descriptor = descriptor_named(folder, base);
+        if (trail.descriptor >= 0)
+            return trail;
+        std::string target(4096, '\0');
+        const ssize_t size = readlink(path.c_str(), target.data(), target.size());
+        // Reached by a link, or a link itself, here.
+        if (system_folder(folder) && (hop > 0 || size >= 0))
+            trail.into_system = true;
+        if (size <= 0)
+            break;
+        target.resize(static_cast<std::size_t>(size));
+        if (target.front() != '/')
+            target.insert(0, folder + "/");
+        path = std::move(target);
+    }
+    return trail;
+}
+
 } // namespace
 
 char** command_line_arguments(int, char** argv) {
@@ -151,7 +219,33 @@ file_kind kind_of(const char* name) {
         return file_kind::absent;
     if (S_ISDIR(st.st_mode))
         return file_kind::directory;
-    return S_ISREG(st.st_mode) || S_ISLNK(st.st_mode) ? file_kind::regular : file_kind::special;
+    // Put a file in place of /dev/stdout, or a link to it, and the system has lost it.
+    if (S_ISLNK(st.st_mode))
+        return follow_links(name).into_system ? file_kind::special : file_kind::regular;
+    return S_ISREG(st.st_mode) ? file_kind::regular : file_kind::special;
+}
+
+int named_descriptor(const char* name) {
+    return follow_links(name).descriptor;
+}
+
+std::FILE* open_descriptor(int descriptor) {
+    // As a write to it would fail, rather than fdopen's EINVAL.
+    const int flags = fcntl(descriptor, F_GETFL);
+    if (flags >= 0 && (flags & O_ACCMODE) == O_RDONLY)
+        errno = EBADF;
+    if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY)
+        return nullptr;
+    const int fd = fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0)
+        return nullptr;
+    std::FILE* file = fdopen(fd, "wb");
+    if (file == nullptr) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+    }
+    return file;
 }
 
 std::FILE* open_file(const char* name, const char* mode) {

@@ -151,6 +151,23 @@ file_kind kind_of(const char* name) {
     return type == FILE_TYPE_DISK ? file_kind::regular : file_kind::special;
 }
 
+int named_descriptor(const char*) {
+    return -1; // CON and its kind are opened as any device is
+}
+
+std::FILE* open_descriptor(int descriptor) {
+    const int fd = _dup(descriptor);
+    if (fd < 0)
+        return nullptr;
+    std::FILE* file = _fdopen(fd, "wb");
+    if (file == nullptr) {
+        const int error = errno;
+        _close(fd);
+        errno = error;
+    }
+    return file;
+}
+
 std::FILE* open_unemptied(const char* name) {
     const int fd = _wopen(widen(name).c_str(), _O_WRONLY | _O_CREAT | _O_BINARY | _O_NOINHERIT,
                           _S_IREAD | _S_IWRITE);

@@ -6,7 +6,9 @@
 #include <cstring>
 
 void run_context::set_console_for(const char* output_name) {
-    console_ = std::strcmp(output_name, "-") == 0 ? stderr : stdout;
+    // A name of standard output carries the text as "-" does.
+    console_ =
+        std::strcmp(output_name, "-") == 0 || named_descriptor(output_name) == 1 ? stderr : stdout;
 }
 
 void run_context::report(const char* what, const char* reason) const {

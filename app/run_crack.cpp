@@ -105,7 +105,7 @@ int crack_run(run_context& run, const run_request& request) {
     std::FILE* in = nullptr;
     letter_reader reader;
     int open_error = 0;
-    switch (open_text(run, input_name, in, reader, open_error)) {
+    switch (open_text(run, input_name, output_name, in, reader, open_error)) {
     case text_check::missing:
         run.report_errno(input_name, open_error);
         return finish_run(run, in, 1);

@@ -46,7 +46,7 @@ int fail_to_open_input(run_context& run, const run_request& request, int input_e
     std::fputs("No file :(\n", run.console());
     run.report_errno(request.input_name, input_errno);
     output_file out;
-    if (std::strcmp(request.output_name, "-") != 0 &&
+    if (!written_through(request.output_name) &&
         !same_file(identify(request.input_name), identify(request.output_name))) {
         if (!out.open_in_place(request.output_name) || !empty_file(out.stream()))
             run.report_errno(request.output_name, open_failure(request.output_name, errno));
@@ -80,7 +80,7 @@ int decipher_run(run_context& run, const run_request& request) {
     std::FILE* in = nullptr;
     letter_reader reader;
     int open_error = 0;
-    switch (open_text(run, in_name, in, reader, open_error)) {
+    switch (open_text(run, in_name, out_name, in, reader, open_error)) {
     case text_check::missing: return fail_to_open_input(run, request, open_error);
     case text_check::refused: return finish_run(run, in, 1);
     case text_check::ready: break;

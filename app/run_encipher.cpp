@@ -46,7 +46,7 @@ int encipher_run(run_context& run, const run_request& request) {
     std::FILE* in = nullptr;
     letter_reader reader;
     int open_error = 0;
-    switch (open_text(run, in_name, in, reader, open_error)) {
+    switch (open_text(run, in_name, out_name, in, reader, open_error)) {
     case text_check::missing: run.report_errno(in_name, open_error); return finish_run(run, in, 1);
     case text_check::refused: return finish_run(run, in, 1);
     case text_check::ready: break;

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cassert>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -114,9 +115,10 @@ struct ring_slot {
 struct letter_ring {
     std::mutex lock;
     std::condition_variable changed;
-    std::size_t filled = 0; // slots made ready, counted from the start
-    std::size_t freed = 0;  // slots written and handed back
-    bool stop = false;      // the writer has given up
+    std::size_t filled = 0;        // slots made ready, counted from the start
+    std::size_t freed = 0;         // slots written and handed back
+    bool stop = false;             // the writer has given up
+    std::atomic<bool> done{false}; // the reader has returned
     std::array<ring_slot, ring_size> slots;
 };
 
@@ -172,8 +174,46 @@ void fill_ring(letter_reader& in, letter_ring& ring, const block_work& work, std
     }
 }
 
+#ifndef _WIN32
+// What wakes the reader from a read that waits: ignored by default, so that until a run wants
+// it, it comes and goes unnoticed.
+constexpr int wake_signal = SIGURG;
+
+extern "C" void on_wake(int) {}
+#endif
+
+void read_ahead(letter_reader& in, letter_ring& ring, const block_work& work, std::size_t piece,
+                std::size_t held, const stream_extras& extras) {
+#ifndef _WIN32
+    sigset_t wake;
+    sigemptyset(&wake);
+    sigaddset(&wake, wake_signal);
+    pthread_sigmask(SIG_UNBLOCK, &wake, nullptr);
+#endif
+    fill_ring(in, ring, work, piece, held, extras);
+    ring.done = true;
+}
+
+// A read from a pipe that stays open would hold a run that has given up until the writer
+// ends: the read is made to fail, and again, should the signal come just before it began.
+void wake_reader(std::thread& reader, const letter_ring& ring) {
+#ifndef _WIN32
+    struct sigaction action {};
+    action.sa_handler = on_wake; // NOLINT: no SA_RESTART, so that read(2) gives up
+    sigaction(wake_signal, &action, nullptr);
+    while (!ring.done) {
+        pthread_kill(reader.native_handle(), wake_signal);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+#else
+    (void)reader;
+    (void)ring;
+#endif
+}
+
 // The reader thread, started with every signal blocked, so that signals keep reaching the
-// thread that writes and may have files to clean up. Empty when no thread could be had.
+// thread that writes and may have files to clean up; only the one that wakes it reaches it.
+// Empty when no thread could be had.
 std::optional<std::thread> start_reader(letter_reader& in, letter_ring& ring,
                                         const block_work& work, std::size_t piece, std::size_t held,
                                         const stream_extras& extras) {
@@ -185,7 +225,7 @@ std::optional<std::thread> start_reader(letter_reader& in, letter_ring& ring,
     pthread_sigmask(SIG_SETMASK, &all, &old);
 #endif
     try {
-        reader.emplace(fill_ring, std::ref(in), std::ref(ring), std::cref(work), piece, held,
+        reader.emplace(read_ahead, std::ref(in), std::ref(ring), std::cref(work), piece, held,
                        std::cref(extras));
     } catch (const std::system_error&) { // this thread does it all, as on one core
     }
@@ -229,6 +269,8 @@ std::optional<stream_fault> decipher_overlapped(letter_reader& in, std::FILE* ou
             ring.stop = true;
         }
         ring.changed.notify_all();
+        if (fault == stream_fault::write)
+            wake_reader(*reader, ring);
         reader->join();
         errno = error;
         return fault;

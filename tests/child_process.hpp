@@ -20,6 +20,9 @@ struct child_setup {
     int signal = 0;
     const char* signal_when = "tmp.";
     std::uintmax_t signal_size = 0;
+    // If not 0, with no signal: standard input is such a pipe, held open this many seconds; a
+    // child that has not ended by then is killed and counts as not ending.
+    unsigned stdin_held = 0;
     bool as_other_user = false;            // run as an unprivileged user when the test runs as root
     const char* locale = nullptr;          // LC_ALL for the child, if set
     std::filesystem::path stdin_path = {}; // if not empty, standard input instead of dir/stdin

@@ -61,7 +61,8 @@ int run_child(const child_setup& setup) {
                                    fs::perms::others_exec);
     }
     int key_pipe[2] = {-1, -1};
-    if (setup.signal != 0 && pipe(key_pipe) != 0)
+    const bool piped = setup.signal != 0 || setup.stdin_held != 0;
+    if (piped && pipe(key_pipe) != 0)
         return -1;
     const pid_t pid = fork();
     if (pid == 0) {
@@ -92,7 +93,7 @@ int run_child(const child_setup& setup) {
         // Last, so that no file opened here lands on a closed descriptor 0.
         if (setup.stdin_closed)
             close(0);
-        else if (setup.signal != 0)
+        else if (piped)
             put(key_pipe[0], 0);
         else
             put(open(setup.stdin_path.empty() ? "stdin" : setup.stdin_path.c_str(), O_RDONLY), 0);
@@ -110,18 +111,42 @@ int run_child(const child_setup& setup) {
         execv(exe.c_str(), argv.data());
         _exit(127);
     }
-    if (setup.signal != 0) {
+    int status = 0;
+    bool ended = false;
+    if (piped) {
         close(key_pipe[0]);
         std::ifstream given(setup.dir / "stdin", std::ios::binary);
         const std::string input((std::istreambuf_iterator<char>(given)),
                                 std::istreambuf_iterator<char>());
-        if (write(key_pipe[1], input.data(), input.size()) != static_cast<ssize_t>(input.size()))
-            kill(pid, SIGKILL);
-        signal_when_ready(pid, setup);
+        // A child that ends early leaves the rest unread, and must not end this process.
+        struct sigaction old {};
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN; // NOLINT
+        sigaction(SIGPIPE, &ignore, &old);
+        const bool whole =
+            write(key_pipe[1], input.data(), input.size()) == static_cast<ssize_t>(input.size());
+        sigaction(SIGPIPE, &old, nullptr);
+        if (setup.signal != 0) {
+            if (!whole)
+                kill(pid, SIGKILL);
+            signal_when_ready(pid, setup);
+        } else {
+            for (unsigned waited = 0; !ended && waited <= setup.stdin_held * 100; ++waited) {
+                ended = waitpid(pid, &status, WNOHANG) == pid;
+                if (!ended)
+                    usleep(10000);
+            }
+            if (!ended) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                close(key_pipe[1]);
+                fs::remove_all(copy_folder);
+                return -1;
+            }
+        }
         close(key_pipe[1]);
     }
-    int status = 0;
-    const bool waited = waitpid(pid, &status, 0) == pid;
+    const bool waited = ended || waitpid(pid, &status, 0) == pid;
     fs::remove_all(copy_folder);
     if (!waited)
         return -1;

@@ -91,6 +91,8 @@ const char* cannot_set_up(bool fifo, bool symlink, bool dev_full, const child_se
         return "no address-space limit is set for a Windows child here";
     if (setup.signal != 0)
         return "Windows has no signals to send to a child";
+    if (setup.stdin_held != 0)
+        return "no pipe is held open for a Windows child here";
     if (setup.as_other_user)
         return "no other user to run as on Windows";
     if (setup.locale != nullptr)

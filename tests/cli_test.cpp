@@ -71,6 +71,7 @@ struct run_case {
     // With signal: the file whose name begins so, once it holds signal_size bytes, is the cue.
     const char* signal_when = "tmp.";
     std::uintmax_t signal_size = 0;
+    unsigned stdin_held = 0; // key_input through a pipe held open so long, as child_setup's
 };
 
 // A name in UTF-8, on every platform.
@@ -128,6 +129,7 @@ void run(const run_case& c) {
     setup.signal = c.signal;
     setup.signal_when = c.signal_when;
     setup.signal_size = c.signal_size;
+    setup.stdin_held = c.stdin_held;
     setup.as_other_user = c.who == run_case::other;
     setup.locale = c.locale;
     setup.posix_only = c.posix_only;
@@ -934,6 +936,23 @@ std::vector<run_case> make_cli_cases() {
          .signal = 15,
          .signal_when = "Decrypt.txt",
          .signal_size = io_chunk_size},
+        // A failed write ends the run at once, though a read is waiting on the pipe.
+        {.name = "full disk, the text's pipe held open",
+         .crypt_kind = place::absent,
+         .key_input = big,
+         .decrypt_kind = place::dev_full,
+         .status = 1,
+         .out = "INDEX SORT COMPLEATE: 0 \n",
+         .err = "decipher: Decrypt.txt: No space left on device",
+         .args = {"-k", "k", "-"},
+         .stdin_held = 10},
+        // One named pipe at both ends: refused by name, for opening it would wait for a writer.
+        {.name = "one named pipe as text and output",
+         .crypt_kind = place::absent,
+         .decrypt_kind = place::fifo,
+         .status = 1,
+         .err = "decipher: Decrypt.txt and Decrypt.txt are the same file",
+         .args = {"-k", "k", "Decrypt.txt", "Decrypt.txt"}},
     };
 
     // The command line, and text as the user has it.
@@ -1064,6 +1083,12 @@ std::vector<run_case> make_cli_cases() {
         enciphered("encipher to standard output", {"-k", key, "Plain.txt", "-"}, plain, "old"_b);
     to_standard_output.out = as_text(laid);
     to_standard_output.err = "INDEX SORT COMPLEATE: 0 1 3 2 ";
+    // A name of standard output is written through, not replaced: as root, a new file put in
+    // place of /dev/stdout would be the whole system's.
+    run_case to_descriptor = to_standard_output;
+    to_descriptor.name = "encipher to /dev/fd/1: standard output itself";
+    to_descriptor.args = {"-k", key, "Plain.txt", "/dev/fd/1"};
+    to_descriptor.posix_only = true;
     run_case from_standard_input =
         enciphered("encipher from standard input", {"-k", key, "-"}, {}, laid);
     from_standard_input.plain_kind = place::absent;
@@ -1106,6 +1131,7 @@ std::vector<run_case> make_cli_cases() {
         ambiguous,
         koi8_refused,
         to_standard_output,
+        to_descriptor,
         from_standard_input,
         encipher_names,
         enciphered("encipher: UTF-8 in, UTF-8 out", {"-k", key}, utf8_of(plain), utf8_of(laid)),
