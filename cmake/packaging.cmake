@@ -1,7 +1,7 @@
-# Installing and packaging. On Linux: the tools, their manual pages and the copyright file in
-# GNU directories, and a Debian package of them (cpack --preset linux). For Windows: a zip of
-# the programs beside the README, the licence and the manual pages as HTML (cpack --preset
-# windows).
+# Installing and packaging. On Linux: the tools, their manual pages in English and Russian and
+# the copyright file in GNU directories, and a Debian package of them (cpack --preset linux).
+# For Windows: a zip of the programs beside the README, the licence and the manual pages in
+# both languages as HTML (cpack --preset windows).
 include(GNUInstallDirs)
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
     GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
@@ -13,18 +13,30 @@ if(WIN32)
   install(TARGETS ${tools} RUNTIME DESTINATION .)
   install(FILES README.md LICENSE DESTINATION .)
   install(FILES examples/Crypt.txt examples/plain-utf8.txt DESTINATION examples)
-  # Rendered at build time, so only a packaging build needs mandoc.
+  # Rendered at build time, so only a packaging build needs mandoc. The Russian pages beside
+  # the English ones, as NAME.ru.html.
   find_program(MANDOC mandoc)
   if(MANDOC)
     set(pages)
     foreach(tool IN LISTS tools)
-      add_custom_command(
-        OUTPUT ${doc_dir}/${tool}.html
-        COMMAND ${MANDOC} -T html -I "os=${PROJECT_NAME} ${PROJECT_VERSION}" -O man=%N.html
-                ${PROJECT_SOURCE_DIR}/man/${tool}.1 > ${doc_dir}/${tool}.html
-        DEPENDS man/${tool}.1
-        VERBATIM)
-      list(APPEND pages ${doc_dir}/${tool}.html)
+      foreach(lang IN ITEMS en ru)
+        if(lang STREQUAL "en")
+          set(source man/${tool}.1)
+          set(page ${doc_dir}/${tool}.html)
+          set(links %N.html)
+        else()
+          set(source man/${lang}/${tool}.1)
+          set(page ${doc_dir}/${tool}.${lang}.html)
+          set(links %N.${lang}.html)
+        endif()
+        add_custom_command(
+          OUTPUT ${page}
+          COMMAND ${MANDOC} -T html -I "os=${PROJECT_NAME} ${PROJECT_VERSION}" -O man=${links}
+                  ${PROJECT_SOURCE_DIR}/${source} > ${page}
+          DEPENDS ${source}
+          VERBATIM)
+        list(APPEND pages ${page})
+      endforeach()
     endforeach()
     add_custom_target(docs ALL DEPENDS ${pages})
     install(FILES ${pages} DESTINATION .)
@@ -33,22 +45,29 @@ if(WIN32)
   endif()
 else()
   install(TARGETS ${tools} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  # Compressed without name or time stamp, so the package's bytes depend on the text alone.
+  # Compressed without name or time stamp, so the package's bytes depend on the text alone;
+  # under doc/ by their source path, as the English and Russian pages share names.
   set(gzipped)
-  foreach(source IN ITEMS man/decipher.1 man/encipher.1 man/crack.1 cmake/changelog)
-    cmake_path(GET source FILENAME name)
+  foreach(source IN ITEMS man/decipher.1 man/encipher.1 man/crack.1 man/ru/decipher.1
+                          man/ru/encipher.1 man/ru/crack.1 cmake/changelog)
+    set(copy ${doc_dir}/${source})
+    cmake_path(GET copy PARENT_PATH dir)
     add_custom_command(
-      OUTPUT ${doc_dir}/${name}.gz
-      COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/${source} ${doc_dir}/${name}
-      COMMAND gzip -9nf ${doc_dir}/${name}
+      OUTPUT ${copy}.gz
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
+      COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/${source} ${copy}
+      COMMAND gzip -9nf ${copy}
       DEPENDS ${source}
       VERBATIM)
-    list(APPEND gzipped ${doc_dir}/${name}.gz)
+    list(APPEND gzipped ${copy}.gz)
   endforeach()
   add_custom_target(docs ALL DEPENDS ${gzipped})
-  list(POP_BACK gzipped changelog)
-  install(FILES ${gzipped} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  install(FILES ${changelog} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  foreach(tool IN LISTS tools)
+    install(FILES ${doc_dir}/man/${tool}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    # Where man looks first under a Russian locale.
+    install(FILES ${doc_dir}/man/ru/${tool}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/ru/man1)
+  endforeach()
+  install(FILES ${doc_dir}/cmake/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
   # The shipped example: a ciphertext (key ЗАГАДКА) and its plaintext.
   install(FILES examples/Crypt.txt examples/plain-utf8.txt
           DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
