@@ -43,7 +43,8 @@ std::string usage(const tool_interface& tool) {
     return std::string("Usage: ") + tool.program + " [-q] " + (tool.takes_verbose ? "[-v] " : "") +
            "[-e ENCODING] " + (tool.takes_key ? "[-k KEY | --key=KEY] " : "") +
            (tool.takes_search ? "[--crib WORD]... [--length N[-M]] [--top N] " : "") +
-           tool.operands + "\n       " + tool.program + " --help | --version\n";
+           (tool.takes_words ? "[--words] " : "") + tool.operands + "\n       " + tool.program +
+           " --help | --version\n";
 }
 
 namespace {
@@ -99,9 +100,10 @@ run_request parse_command_line(const tool_interface& tool, int argc, char** argv
     constexpr int crib = 256;
     constexpr int length = 257;
     constexpr int top = 258;
+    constexpr int words = 259;
     // Fixed storage: a run that starts short of memory reaches its first file before anything
     // is allocated, and is told so there.
-    std::array<option, 9> options{};
+    std::array<option, 12> options{};
     std::size_t count = 0;
     const auto add = [&](const char* name, int has_arg, int val) {
         options[count++] = {name, has_arg, nullptr, val};
@@ -119,6 +121,8 @@ run_request parse_command_line(const tool_interface& tool, int argc, char** argv
         add("length", required_argument, length);
         add("top", required_argument, top);
     }
+    if (tool.takes_words)
+        add("words", no_argument, words);
     const char* short_options =
         tool.takes_key ? (tool.takes_verbose ? ":qe:k:v" : ":qe:k:") : ":qe:";
     // Messages of our own, with the tool's name rather than the path it was started by; 0
@@ -131,6 +135,7 @@ run_request parse_command_line(const tool_interface& tool, int argc, char** argv
         case 'q': request.quiet = true; continue;
         case 'v': request.verbose = true; continue;
         case crib: request.cribs.push_back(optarg); continue;
+        case words: request.words = true; continue;
         case 'e':
             if (!read_encoding(optarg, request.encoding))
                 return usage_error(

@@ -2,6 +2,7 @@
 
 #include "analysis/key_search.hpp"
 #include "analysis/verdict.hpp"
+#include "analysis/word_breaks.hpp"
 #include "app/file_checks.hpp"
 #include "app/key_line.hpp"
 #include "app/platform.hpp"
@@ -36,10 +37,13 @@ constexpr tool_interface tool = {
     "      --crib=WORD      a word the plaintext holds, in any case (repeatable)\n"
     "      --length=N[-M]   try only key lengths N to M, from 1 to 9\n"
     "      --top=N          list N candidates (default 5)\n"
+    "      --words          the plaintext in words, its word breaks guessed by a model of\n"
+    "                       Russian; lines of at most 72 characters\n"
     "For example:\n"
     "  crack --crib WORD intercepted.txt - | head -c 200\n",
     "Crypt.txt",
-    "Decrypt.txt"};
+    "Decrypt.txt",
+    true};
 
 constexpr std::size_t shown_letters = 40;
 
@@ -139,7 +143,10 @@ int crack_run(run_context& run, const run_request& request) {
     note_skipped_bytes(run, input_name, reader);
 
     const key_candidate& best = found.front();
-    const stream_extras extras = extras_for(request, in);
+    stream_extras extras = extras_for(request, in);
+    word_breaker words;
+    if (request.words)
+        extras.filter = word_break_filter(words);
     const stream_fault fault = decipher_stream(reader, out.stream(), best.order.data(), best.n,
                                                buffer.get(), io_chunk_size, held, extras);
     return finish_run(run, in, out, output_name,

@@ -1,6 +1,7 @@
 #include "app/run_decipher.hpp"
 
 #include "analysis/verdict.hpp"
+#include "analysis/word_breaks.hpp"
 #include "app/file_checks.hpp"
 #include "app/key_line.hpp"
 #include "app/platform.hpp"
@@ -32,10 +33,13 @@ constexpr tool_interface tool = {
     "  -q, --quiet          no prompt, no order line; warnings and errors still show\n"
     "  -e, --encoding=ENC   the output in ENC, utf-8 or windows-1251 (default: the input's)\n"
     "  -k, --key=KEY        the key word, instead of asking for it\n"
+    "      --words          the plaintext in words, its word breaks guessed by a model of\n"
+    "                       Russian; lines of at most 72 characters\n"
     "For example:\n"
     "  iconv -f KOI8-R -t UTF-8 letter.txt | decipher -q -k KEY - - | less\n",
     "Crypt.txt",
-    "Decrypt.txt"};
+    "Decrypt.txt",
+    true};
 
 // The output is made at the start of every run, this one too, but never when it is the
 // missing input under another name: that would make the ciphertext.
@@ -95,6 +99,9 @@ int decipher_run(run_context& run, const run_request& request) {
     stream_summary summary;
     stream_extras extras = extras_for(request, in);
     extras.summary = &summary;
+    word_breaker words;
+    if (request.words)
+        extras.filter = word_break_filter(words);
     const stream_fault fault = decipher_stream(reader, out.stream(), order.data(), n, buffer.get(),
                                                io_chunk_size, 0, extras);
     const int status = stream_status(run, fault, in_name, out.stream(), out_name);
