@@ -43,8 +43,7 @@ std::string usage(const tool_interface& tool) {
     return std::string("Usage: ") + tool.program + " [-q] " + (tool.takes_verbose ? "[-v] " : "") +
            "[-e ENCODING] " + (tool.takes_key ? "[-k KEY | --key=KEY] " : "") +
            (tool.takes_search ? "[--crib WORD]... [--length N[-M]] [--top N] " : "") +
-           (tool.takes_words ? "[--words] " : "") + tool.operands + "\n       " + tool.program +
-           " --help | --version\n";
+           tool.operands + "\n       " + tool.program + " --help | --version\n";
 }
 
 namespace {

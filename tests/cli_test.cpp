@@ -1024,6 +1024,22 @@ std::vector<run_case> make_cli_cases() {
                                          {"--key", key, "письмо.txt", "шифр.txt"}, plain, laid);
     encipher_names.plain_file = "письмо.txt";
     encipher_names.crypt_file = "шифр.txt";
+    // --words: a message whose every word break the model gets, in words and as capitals.
+    const bytes words = "\xE7\xE0\xE2\xF2\xF0\xE0 \xF3\xF2\xF0\xEE\xEC \xEF\xF0\xE8\xE5\xE4\xF3 "
+                        "\xEF\xEE\xE5\xE7\xE4\xEE\xEC \xE6\xE4\xE8 \xEC\xE5\xED\xFF \xED\xE0 "
+                        "\xE2\xEE\xEA\xE7\xE0\xEB\xE5\n"_b;
+    bytes message;
+    for (const std::uint8_t b : words)
+        if (b >= 0xC0)
+            message += static_cast<std::uint8_t>(b & 0xDFU);
+    const bytes message_cipher = laid_out(encipher(message, klyuch));
+    run_case crack_words = keyed("crack --words", {"-q", "--words"}, message_cipher, words);
+    crack_words.tool = "crack";
+    crack_words.out = "";
+    run_case words_out = keyed("--words -e utf-8 to standard output",
+                               {"-q", "-k", key, "--words", "-e", "utf-8", "Crypt.txt", "-"},
+                               message_cipher, std::nullopt);
+    words_out.out = as_text(utf8_of(words));
     // Windows-1251 whose first bytes above 0x7F happen to be well-formed UTF-8.
     bytes like_utf8 = cipher;
     like_utf8.insert(like_utf8.find(0xCF) + 1, "\xBB"_b);
@@ -1057,6 +1073,10 @@ std::vector<run_case> make_cli_cases() {
         enciphered("encipher: UTF-8 in, UTF-8 out", {"-k", key}, utf8_of(plain), utf8_of(laid)),
         enciphered("encipher: UTF-8 with its mark", {"-k", key}, bom + utf8_of(plain),
                    bom + utf8_of(laid)),
+        keyed("--words", {"-k", key, "--words"}, message_cipher, words),
+        keyed("--words, UTF-8", {"-k", key, "--words"}, utf8_of(message_cipher), utf8_of(words)),
+        words_out,
+        crack_words,
     };
     std::vector<run_case> all(std::begin(cases), std::end(cases));
     all.insert(all.end(), std::begin(rows), std::end(rows));
