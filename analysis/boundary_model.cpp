@@ -137,7 +137,76 @@ void keep(std::vector<state>& states, const state& s) {
     states.push_back(s);
 }
 
+// For each node below level 0, the node of the longest run it ends in, shorter than its own, packed
+// as level << 24 | node: what a state backs off to. Being shorter, it is always a context.
+using suffix_links = std::array<std::vector<std::uint32_t>, order>;
+constexpr std::uint32_t level_shift = 24;
+constexpr std::uint32_t node_mask = (1U << level_shift) - 1;
+static_assert(std::size(boundary_level_nodes) <= 256 &&
+              boundary_level_nodes[order - 1] <= node_mask);
+
+std::uint32_t packed(std::size_t level, std::size_t node) {
+    return static_cast<std::uint32_t>(level << level_shift | node);
+}
+
+// Level by level, as Aho and Corasick link their failure states: a node's run less its first
+// symbol ends in its parent's link, extended by its own symbol when that is a node.
+suffix_links link_all(const std::array<trie_level, order>& t) {
+    suffix_links links;
+    for (std::size_t k = 1; k < order; ++k) {
+        links[k].resize(t[k].symbol.size());
+        for (std::size_t parent = 0; parent + 1 < t[k - 1].first_child.size(); ++parent)
+            for (std::size_t i = t[k - 1].first_child[parent]; i < t[k - 1].first_child[parent + 1];
+                 ++i) {
+                const std::uint8_t symbol = t[k].symbol[i];
+                std::uint32_t link = packed(0, symbol);
+                for (std::uint32_t q = k > 1 ? links[k - 1][parent] : link; k > 1;) {
+                    const std::size_t level = q >> level_shift;
+                    const std::size_t node = q & node_mask;
+                    if (const std::size_t found = child(t, level, node, symbol); found != absent) {
+                        link = packed(level + 1, found);
+                        break;
+                    }
+                    if (level == 0)
+                        break;
+                    q = links[level][node];
+                }
+                links[k][i] = link;
+            }
+    }
+    return links;
+}
+
+const suffix_links& links() {
+    static const suffix_links all = link_all(trie());
+    return all;
+}
+
 } // namespace
+
+std::int64_t boundary_step(boundary_state& s, std::uint8_t symbol) {
+    const auto& t = trie();
+    const auto& up = links();
+    std::int64_t cost = 0;
+    for (std::size_t k = s.level, node = s.node;;) {
+        const std::size_t found = child(t, k, node, symbol);
+        if (found != absent) {
+            std::uint32_t next = packed(k + 1, found);
+            if (k + 1 == order - 1)
+                next = up[k + 1][found];
+            s = {next >> level_shift, next & node_mask};
+            return cost + t[k + 1].cost[found];
+        }
+        cost += t[k].backoff[node];
+        if (k == 0) {
+            s = {0, symbol};
+            return cost + t[0].cost[symbol];
+        }
+        const std::uint32_t back = up[k][node];
+        k = back >> level_shift;
+        node = back & node_mask;
+    }
+}
 
 std::int64_t boundary_cost(const std::uint8_t* letters, std::size_t size) {
     const auto& t = trie();

@@ -28,7 +28,9 @@ trie, with which crack weighs a short text's best orders again.
 
 --excerpts DIR writes the testing and tuning letters there, a document a line, for bench/:
 test.txt and tune.txt from the packages, literature-test.txt and literature-tune.txt from the
-authors. A sentence's first letter is written as a capital, every other letter lowercase.
+authors. A sentence's first letter is written as a capital, every other letter lowercase. The
+same with a blank between words: test-words.txt, tune-words.txt, literature-test-words.txt and
+literature-tune-words.txt.
 """
 import argparse
 import collections
@@ -366,12 +368,15 @@ def write_table(tables, path, counted, mix):
             out.write('"' + "".join(DIGITS[c] for c in costs[i:i + line]) + '",\n')
 
 
-def write_excerpts(texts, path):
+def write_excerpts(texts, path, blanks=False):
     with open(path, "wb") as out:
         for t in texts:
             letters = bytearray(b + 0xE0 for b in t.letters)
             for i in t.sentences:
                 letters[i] &= 0xDF
+            if blanks:
+                ends = t.word_ends[:-1]
+                letters = b" ".join(letters[a:b] for a, b in zip([0] + ends, ends + [len(letters)]))
             out.write(bytes(letters) + b"\n")
 
 
@@ -434,6 +439,9 @@ def main():
         for part in ("tune", "test"):
             write_excerpts(split[part], os.path.join(args.excerpts, part + ".txt"))
             write_excerpts(books[part], os.path.join(args.excerpts, f"literature-{part}.txt"))
+            write_excerpts(split[part], os.path.join(args.excerpts, part + "-words.txt"), True)
+            write_excerpts(books[part], os.path.join(args.excerpts, f"literature-{part}-words.txt"),
+                           True)
     for kind, parts in (("packages", split), ("literature", books)):
         for part, texts in parts.items():
             print(f"{kind} {part}: {len(texts)} documents, {sum(len(t.letters) for t in texts)} letters")

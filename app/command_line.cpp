@@ -67,7 +67,8 @@ bool empty_key(const char* key) {
 
 std::string usage(const tool_interface& tool) {
     return std::string("Usage: ") + tool.program + " [-q] " + (tool.takes_verbose ? "[-v] " : "") +
-           "[-e ENCODING] [--table] " + (tool.takes_key ? "[-k KEY | --key=KEY] " : "") +
+           "[-e ENCODING] [--table] " + (tool.takes_words ? "[--words] " : "") +
+           (tool.takes_key ? "[-k KEY | --key=KEY] " : "") +
            (tool.takes_search ? "[--crib WORD]... [--length N[-M]] [--top N] " : "") +
            tool.operands + "\n       " + tool.program + " --help | --version\n";
 }
@@ -126,9 +127,10 @@ run_request parse_command_line(const tool_interface& tool, int argc, char** argv
     constexpr int length = 257;
     constexpr int top = 258;
     constexpr int table = 259;
+    constexpr int words = 260;
     // Fixed storage: a run that starts short of memory reaches its first file before anything
     // is allocated, and is told so there.
-    std::array<option, 10> options{};
+    std::array<option, 13> options{};
     std::size_t count = 0;
     const auto add = [&](const char* name, int has_arg, int val) {
         options[count++] = {name, has_arg, nullptr, val};
@@ -147,6 +149,8 @@ run_request parse_command_line(const tool_interface& tool, int argc, char** argv
         add("length", required_argument, length);
         add("top", required_argument, top);
     }
+    if (tool.takes_words)
+        add("words", no_argument, words);
     const char* short_options =
         tool.takes_key ? (tool.takes_verbose ? ":qe:k:v" : ":qe:k:") : ":qe:";
     // Messages of our own, with the tool's name rather than the path it was started by; 0
@@ -165,6 +169,7 @@ run_request parse_command_line(const tool_interface& tool, int argc, char** argv
         case 'v': request.verbose = true; continue;
         case crib: request.cribs.push_back(optarg); continue;
         case table: request.table = true; continue;
+        case words: request.words = true; continue;
         case 'e':
             if (!read_encoding(optarg, request.encoding))
                 return usage_error(

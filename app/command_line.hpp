@@ -14,6 +14,7 @@ struct tool_interface {
     const char* description; // the rest of --help
     const char* input_name;  // the operands' defaults
     const char* output_name;
+    bool takes_words = false; // --words
 };
 
 // What a command line asks for. A file name "-" is standard input or output.
@@ -29,7 +30,8 @@ struct run_request {
     std::vector<const char*> cribs; // --crib, as given
     int shortest = 1;               // --length: the key lengths tried
     int longest = 9;
-    int top = 0; // --top: how many candidates are listed; 0 for the default
+    int top = 0;        // --top: how many candidates are listed; 0 for the default
+    bool words = false; // --words: the plaintext's word breaks put back
     const char* input_name = nullptr;
     const char* output_name = nullptr;
     // When not -1, the run is over (--help, --version, a usage error): `output` is for

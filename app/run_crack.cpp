@@ -2,6 +2,7 @@
 
 #include "analysis/key_search.hpp"
 #include "analysis/verdict.hpp"
+#include "analysis/word_breaks.hpp"
 #include "app/cipher_table.hpp"
 #include "app/file_checks.hpp"
 #include "app/key_line.hpp"
@@ -39,10 +40,13 @@ constexpr tool_interface tool = {
     "      --top=N          list N candidates (default 5)\n"
     "      --table          draw the cipher for the key found on standard error: the key over\n"
     "                       its columns, the order they are read in, and the first block\n"
+    "      --words          the plaintext in words, its word breaks guessed by a model of\n"
+    "                       Russian; lines of at most 72 characters\n"
     "For example:\n"
     "  crack --crib WORD intercepted.txt - | head -c 200\n",
     "Crypt.txt",
-    "Decrypt.txt"};
+    "Decrypt.txt",
+    true};
 
 constexpr std::size_t shown_letters = 40;
 
@@ -158,6 +162,9 @@ int crack_run(run_context& run, const run_request& request) {
     stream_summary summary;
     stream_extras extras = extras_for(request, in);
     extras.summary = &summary;
+    word_breaker words;
+    if (request.words)
+        extras.filter = word_break_filter(words);
     const stream_fault fault = decipher_stream(reader, out.stream(), best.order.data(), best.n,
                                                buffer.get(), io_chunk_size, held, extras);
     const int status = stream_status(run, fault, input_name, out.stream(), output_name);

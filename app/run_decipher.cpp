@@ -1,6 +1,7 @@
 #include "app/run_decipher.hpp"
 
 #include "analysis/verdict.hpp"
+#include "analysis/word_breaks.hpp"
 #include "app/cipher_table.hpp"
 #include "app/file_checks.hpp"
 #include "app/key_line.hpp"
@@ -35,10 +36,13 @@ constexpr tool_interface tool = {
     "  -k, --key=KEY        the key word, instead of asking for it\n"
     "      --table          draw the cipher for the key on standard error: the key over its\n"
     "                       columns, the order they are read in, and the first block\n"
+    "      --words          the plaintext in words, its word breaks guessed by a model of\n"
+    "                       Russian; lines of at most 72 characters\n"
     "For example:\n"
     "  iconv -f KOI8-R -t UTF-8 letter.txt | decipher -q -k KEY - - | less\n",
     "Crypt.txt",
-    "Decrypt.txt"};
+    "Decrypt.txt",
+    true};
 
 // The output is made at the start of every run, this one too, but never when it is the
 // missing input under another name: that would make the ciphertext.
@@ -99,6 +103,9 @@ int decipher_run(run_context& run, const run_request& request) {
     stream_summary summary;
     stream_extras extras = extras_for(request, in);
     extras.summary = &summary;
+    word_breaker words;
+    if (request.words)
+        extras.filter = word_break_filter(words);
     const stream_fault fault = decipher_stream(reader, out.stream(), order.data(), n, buffer.get(),
                                                io_chunk_size, 0, extras);
     const int status = stream_status(run, fault, in_name, out.stream(), out_name);

@@ -70,6 +70,16 @@ bool write_out(std::FILE* out, text_writer& writer, const std::uint8_t* text, st
     return write_text(out, text, size, writer.encoding, writer.scratch.get(), writer.scratch_size);
 }
 
+// Plaintext goes out through the caller's filter, when there is one.
+bool write_plain(std::FILE* out, text_writer& writer, const stream_extras& extras,
+                 const std::uint8_t* letters, std::size_t size, bool last) {
+    if (extras.filter.pass == nullptr)
+        return write_out(out, writer, letters, size);
+    const std::vector<std::uint8_t>& text =
+        extras.filter.pass(extras.filter.state, letters, size, last);
+    return write_out(out, writer, text.data(), text.size());
+}
+
 // Keeps the first plaintext letters and the count, for what the tool says after the run.
 void note_plaintext(stream_summary* summary, const std::uint8_t* letters, std::size_t size) {
     if (summary == nullptr)
@@ -281,7 +291,7 @@ std::optional<stream_fault> decipher_overlapped(letter_reader& in, std::FILE* ou
             ring.changed.wait(guard, [&] { return ring.filled > k; });
         }
         const ring_slot& slot = ring.slots[k % ring_size];
-        if (!write_out(out, *writer, slot.letters, slot.size))
+        if (!write_plain(out, *writer, extras, slot.letters, slot.size, slot.last))
             return finish(stream_fault::write, errno);
         if (slot.failed)
             return finish(stream_fault::read, slot.error);
@@ -331,11 +341,16 @@ stream_fault decipher_stream(letter_reader& in, std::FILE* out, const std::int32
     for (;;) {
         const std::size_t got = held + read_letters(in, buffer + held, work.capacity - held);
         held = 0;
-        if (reader_failed(in))
+        if (reader_failed(in)) {
+            const int error = errno;
+            if (!write_plain(out, writer, extras, buffer, 0, true))
+                return stream_fault::write;
+            errno = error;
             return stream_fault::read;
+        }
         decipher_read(work, buffer, got);
         note_plaintext(extras.summary, buffer, got);
-        if (!write_out(out, writer, buffer, got))
+        if (!write_plain(out, writer, extras, buffer, got, got < work.capacity))
             return stream_fault::write;
         if (got < work.capacity)
             return stream_fault::none;

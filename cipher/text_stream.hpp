@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <vector>
 
 // Ciphertext as it is written out: groups of five letters parted by a blank, ten groups a line.
 inline constexpr std::size_t group_letters = 5;
@@ -34,13 +35,22 @@ enum class stream_fault { none, read, write };
 // What a caller may ask of the loops beyond the text: output names the encoding written (the
 // input's when empty; the input's UTF-8 mark is kept only for UTF-8 out), and summary, when
 // given, gets how many letters the text had and the first of its plaintext.
+// filter, when given, is handed decipher's plaintext a piece at a time, in order, last true
+// with the final piece (after a failed read too), and returns the Windows-1251 text written in
+// its place, which stays its own.
 struct stream_summary {
     std::uint64_t letters = 0;
     std::array<std::uint8_t, 1000> start{};
     std::size_t start_size = 0;
 };
+struct plaintext_filter {
+    void* state = nullptr;
+    const std::vector<std::uint8_t>& (*pass)(void* state, const std::uint8_t* letters,
+                                             std::size_t size, bool last) = nullptr;
+};
 struct stream_extras {
     std::optional<text_encoding> output;
+    plaintext_filter filter;
     stream_summary* summary = nullptr;
     bool reads_wait = true; // in may wait for its text (a pipe, a terminal): no reading ahead far
 };

@@ -883,7 +883,8 @@ std::vector<run_case> make_cli_cases() {
          .crypt_kind = place::absent,
          .status = 2,
          .decrypt = "old"_b,
-         .err = "crack: invalid option -- 'k'\nUsage: crack [-q] [-e ENCODING] [--table] [--crib "
+         .err = "crack: invalid option -- 'k'\nUsage: crack [-q] [-e ENCODING] [--table] [--words] "
+                "[--crib "
                 "WORD]... "
                 "[--length N[-M]] [--top N] [CRYPT [DECRYPT]]\n       crack --help | --version",
          .tool = "crack",
@@ -958,9 +959,9 @@ std::vector<run_case> make_cli_cases() {
     // The command line, and text as the user has it.
     const char* key = "\xD0\x9A\xD0\x9B\xD0\xAE\xD0\xA7"; // КЛЮЧ in UTF-8
     const std::string order_line = "INDEX SORT COMPLEATE: 0 1 3 2 \n";
-    const std::string usage =
-        "\nUsage: decipher [-q] [-e ENCODING] [--table] [-k KEY | --key=KEY] [CRYPT [DECRYPT]]\n"
-        "       decipher --help | --version";
+    const std::string usage = "\nUsage: decipher [-q] [-e ENCODING] [--table] [--words] [-k KEY | "
+                              "--key=KEY] [CRYPT [DECRYPT]]\n"
+                              "       decipher --help | --version";
     const bytes text = lowercase(plain);
     const bytes laid = laid_out(encipher(plain, klyuch));
     const bytes bom = "\xEF\xBB\xBF"_b;
@@ -1040,8 +1041,8 @@ std::vector<run_case> make_cli_cases() {
                               "the text comes from standard input, so the key must come with -k");
     run_case help = refused("--help", {"--help"}, "");
     help.status = 0;
-    help.out =
-        "Usage: decipher [-q] [-e ENCODING] [--table] [-k KEY | --key=KEY] [CRYPT [DECRYPT]]\n";
+    help.out = "Usage: decipher [-q] [-e ENCODING] [--table] [--words] [-k KEY | --key=KEY] [CRYPT "
+               "[DECRYPT]]\n";
     help.out_prefix = true;
     help.err = "";
     run_case version = help;
@@ -1097,6 +1098,22 @@ std::vector<run_case> make_cli_cases() {
                                          {"--key", key, "письмо.txt", "шифр.txt"}, plain, laid);
     encipher_names.plain_file = "письмо.txt";
     encipher_names.crypt_file = "шифр.txt";
+    // --words: a message whose every word break the model gets, in words and as capitals.
+    const bytes words = "\xE7\xE0\xE2\xF2\xF0\xE0 \xF3\xF2\xF0\xEE\xEC \xEF\xF0\xE8\xE5\xE4\xF3 "
+                        "\xEF\xEE\xE5\xE7\xE4\xEE\xEC \xE6\xE4\xE8 \xEC\xE5\xED\xFF \xED\xE0 "
+                        "\xE2\xEE\xEA\xE7\xE0\xEB\xE5\n"_b;
+    bytes message;
+    for (const std::uint8_t b : words)
+        if (b >= 0xC0)
+            message += static_cast<std::uint8_t>(b & 0xDFU);
+    const bytes message_cipher = laid_out(encipher(message, klyuch));
+    run_case crack_words = keyed("crack --words", {"-q", "--words"}, message_cipher, words);
+    crack_words.tool = "crack";
+    crack_words.out = "";
+    run_case words_out = keyed("--words -e utf-8 to standard output",
+                               {"-q", "-k", key, "--words", "-e", "utf-8", "Crypt.txt", "-"},
+                               message_cipher, std::nullopt);
+    words_out.out = as_text(utf8_of(words));
     // Windows-1251 whose first bytes above 0x7F happen to be well-formed UTF-8.
     bytes like_utf8 = cipher;
     like_utf8.insert(like_utf8.find(0xCF) + 1, "\xBB"_b);
@@ -1137,6 +1154,10 @@ std::vector<run_case> make_cli_cases() {
         enciphered("encipher: UTF-8 in, UTF-8 out", {"-k", key}, utf8_of(plain), utf8_of(laid)),
         enciphered("encipher: UTF-8 with its mark", {"-k", key}, bom + utf8_of(plain),
                    bom + utf8_of(laid)),
+        keyed("--words", {"-k", key, "--words"}, message_cipher, words),
+        keyed("--words, UTF-8", {"-k", key, "--words"}, utf8_of(message_cipher), utf8_of(words)),
+        words_out,
+        crack_words,
     };
     std::vector<run_case> all(std::begin(cases), std::end(cases));
     all.insert(all.end(), std::begin(rows), std::end(rows));

@@ -2,6 +2,7 @@
 
 #include "analysis/boundary_model.hpp"
 #include "analysis/verdict.hpp"
+#include "analysis/word_breaks.hpp"
 
 #include "cipher/transposition.hpp"
 #include "test_text.hpp"
@@ -107,6 +108,51 @@ TEST(KeySearch, WordsTellTheOrder) {
         EXPECT_LT(cost(right), cost(shifted)) << right;
     }
     EXPECT_EQ(boundary_cost(nullptr, 0), 0);
+}
+
+// A message's word breaks put back in any case; the same message 250 times over, in pieces of
+// any size, breaks each copy alike across the windows, laid out in lines of whole words.
+TEST(WordBreaks, PutBackAcrossWindows) {
+    const bytes words = "\xE7\xE0\xE2\xF2\xF0\xE0 \xF3\xF2\xF0\xEE\xEC \xEF\xF0\xE8\xE5\xE4\xF3 "
+                        "\xEF\xEE\xE5\xE7\xE4\xEE\xEC \xE6\xE4\xE8 \xEC\xE5\xED\xFF \xED\xE0 "
+                        "\xE2\xEE\xEA\xE7\xE0\xEB\xE5"_b;
+    bytes letters;
+    bytes capitals = words;
+    for (auto& b : capitals)
+        if (b != ' ') {
+            b = static_cast<std::uint8_t>(b & 0xDFU);
+            letters += b;
+        }
+    const auto whole = with_word_breaks(letters.data(), letters.size());
+    EXPECT_EQ(bytes(whole.begin(), whole.end()), capitals);
+    EXPECT_TRUE(with_word_breaks(nullptr, 0).empty());
+
+    bytes text;
+    bytes lines;
+    std::size_t column = 0;
+    for (int copy = 0; copy < 250; ++copy) {
+        text += lowercase(letters);
+        for (std::size_t at = 0, end = 0; at < words.size(); at = end + 1) {
+            end = std::min(words.find(' ', at), words.size());
+            const std::size_t size = end - at;
+            if (column > 0)
+                lines += column + 1 + size > word_break_line ? '\n' : ' ';
+            column = column > 0 && column + 1 + size <= word_break_line ? column + 1 + size : size;
+            lines += words.substr(at, size);
+        }
+    }
+    lines += '\n';
+    ASSERT_GT(text.size(), 2 * (word_break_window + word_break_lag));
+    for (const std::size_t piece : {1U, 7U, 4352U, 10000U}) {
+        word_breaker b;
+        bytes got;
+        for (std::size_t at = 0; at < text.size(); at += piece) {
+            const std::size_t size = std::min(piece, text.size() - at);
+            const auto& out = break_words(b, text.data() + at, size, at + size == text.size());
+            got.append(out.begin(), out.end());
+        }
+        EXPECT_EQ(got, lines) << piece;
+    }
 }
 
 } // namespace
