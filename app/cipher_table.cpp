@@ -66,9 +66,12 @@ void draw_cipher_table(std::FILE* stream, table_way way, const std::string& key,
     const std::uint64_t blocks = (letters + block - 1) / block;
     std::string text = std::to_string(blocks) + (blocks == 1 ? " block" : " blocks") + " of " +
                        std::to_string(block) + " letters";
+    const auto count = [](std::uint64_t k) {
+        return std::to_string(k) + (k == 1 ? " letter" : " letters");
+    };
     if (letters % block != 0)
-        text += blocks == 1 ? ", short: " + std::to_string(letters) + " letters"
-                            : ", the last short: " + std::to_string(letters % block) + " letters";
+        text += blocks == 1 ? ", short: " + count(letters)
+                            : ", the last short: " + count(letters % block);
     text += ".\nThe key over its columns, and the order they are read in:\n  column ";
     for (int c = 0; c < n; ++c)
         text += cell(c);
