@@ -4,6 +4,9 @@
 #include "cipher/transposition.hpp"
 
 #include <bit>
+#include <string>
+#include <string_view>
+#include <unordered_set>
 
 namespace {
 
@@ -20,7 +23,20 @@ crib_fit::one_crib make_one(const crib_fit& f, const std::vector<std::uint8_t>& 
     for (const std::uint8_t letter : crib)
         c.codes.push_back(static_cast<std::uint8_t>(letter_code(letter)));
     const std::size_t m = c.codes.size();
-    c.match.assign(n * n * n * f.words, 0);
+    // The rows a crib starting in a row reaches, that row's included.
+    const std::size_t span = (n + m - 2) / n + 1;
+    std::unordered_set<std::string_view> kinds;
+    std::vector<std::string> signatures(rows);
+    for (std::size_t r = 0; r < rows; ++r) {
+        std::string& signature = signatures[r];
+        for (std::size_t k = 0; k < n; ++k)
+            for (std::size_t j = r; j < r + span && j < rows; ++j)
+                signature += static_cast<char>(f.segments[k * rows + j]);
+        if (kinds.insert(signature).second)
+            c.rows.push_back(static_cast<std::uint32_t>(r));
+    }
+    c.words = (c.rows.size() + 63) / 64;
+    c.match.assign(n * n * n * c.words, 0);
     c.match_any.assign(n * n * n, false);
     c.valid_any.assign(n, false);
     c.covers.assign(n, 0);
@@ -38,14 +54,16 @@ crib_fit::one_crib make_one(const crib_fit& f, const std::vector<std::uint8_t>& 
             const std::size_t first = (column + n - c0) % n; // the crib's first letter there
             for (std::size_t k = 0; k < n; ++k) {
                 const std::size_t at = match_index(f, c0, column, k);
-                std::uint64_t* bits = &c.match[at * f.words];
+                std::uint64_t* bits = &c.match[at * c.words];
                 const std::uint8_t* segment = &f.segments[k * rows];
-                for (std::size_t r = 0; r < valid; ++r) {
+                // A row's first of its kind is valid if any of its kind is.
+                for (std::size_t b = 0; b < c.rows.size() && c.rows[b] < valid; ++b) {
+                    const std::size_t r = c.rows[b];
                     bool agrees = true;
                     for (std::size_t i = first; agrees && i < m; i += n)
                         agrees = segment[r + (c0 + i) / n] == c.codes[i];
                     if (agrees) {
-                        bits[r / 64] |= std::uint64_t{1} << (r % 64);
+                        bits[b / 64] |= std::uint64_t{1} << (b % 64);
                         c.match_any[at] = true;
                     }
                 }
@@ -110,7 +128,6 @@ crib_fit make_crib_fit(const std::uint8_t* letters, std::size_t size, bool compl
     f.size = complete ? size : size / block * block;
     f.full = f.size / block * block;
     const std::size_t rows = f.full / f.side;
-    f.words = (rows + 63) / 64;
     f.segments.resize(f.side * rows);
     for (std::size_t r = 0; r < rows; ++r)
         for (std::size_t k = 0; k < f.side; ++k)
@@ -136,7 +153,7 @@ bool cribs_fit(crib_fit& f, const std::size_t* rank, std::size_t d,
             crib_state st = d == 0 ? crib_state{} : c.states[(d - 1) * n + c0];
             if ((c.covers[c0] >> d & 1U) != 0) {
                 const std::size_t at = match_index(f, c0, d, rank[d]);
-                const std::uint64_t* rows = &c.match[at * f.words];
+                const std::uint64_t* rows = &c.match[at * c.words];
                 if (st.open) {
                     st.open = false;
                     st.rows = rows;
@@ -145,7 +162,7 @@ bool cribs_fit(crib_fit& f, const std::size_t* rank, std::size_t d,
                     auto& list = c.lists[d * n + c0];
                     list.clear();
                     if (st.list_depth < 0) {
-                        for (std::size_t w = 0; w < f.words; ++w)
+                        for (std::size_t w = 0; w < c.words; ++w)
                             if (const std::uint64_t both = st.rows[w] & rows[w])
                                 list.emplace_back(static_cast<std::uint32_t>(w), both);
                     } else {

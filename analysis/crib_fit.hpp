@@ -4,8 +4,9 @@
 // each column the crib covers and each ciphertext segment that column may read, the rows where
 // the segment's letters agree with the crib are a bit set, made once; a partial order keeps,
 // per start column, the rows all its ranked columns agree on, and those sets soon thin out to a
-// few words, which is what keeps the check cheap on long and on periodic text alike. The short
-// last block of a complete text, at most n * n letters, is read letter by letter.
+// few words. Rows whose letters, and those of the rows a crib runs on into, are the same in
+// every segment are one row here: periodic text has few. The short last block of a complete
+// text, at most n * n letters, is read letter by letter.
 #pragma once
 
 #include <cstddef>
@@ -23,6 +24,8 @@ struct crib_fit {
     };
     struct one_crib {
         std::vector<std::uint8_t> codes;
+        std::vector<std::uint32_t> rows;  // the first full row of each kind, in order
+        std::size_t words = 0;            // of a bit set of rows
         std::vector<std::uint64_t> match; // by start column, column, segment: words of rows
         std::vector<bool> match_any;
         std::vector<bool> valid_any;       // by start column: the crib has a row there at all
@@ -34,7 +37,6 @@ struct crib_fit {
     std::size_t side = 0;
     std::size_t size = 0;               // letters searched for the cribs
     std::size_t full = 0;               // of them in full blocks
-    std::size_t words = 0;              // of a bit set of full rows
     std::vector<std::uint8_t> segments; // codes by segment, then full row
     std::vector<std::uint8_t> tail;     // codes of the short last block
     std::size_t tail_rows = 0;

@@ -376,6 +376,23 @@ std::vector<key_candidate> find_keys(const std::uint8_t* letters, std::size_t si
     const bool reweighed = complete && size <= reweighed_letters;
     const auto [weighed, whole] = weighed_part(size, complete);
     search_options wide = options;
+    // A crib that another one holds, or the same once more, narrows nothing further.
+    auto& cribs = wide.cribs;
+    for (std::size_t i = 0; i < cribs.size();) {
+        const auto holds_it = [&](std::size_t j) {
+            return j != i &&
+                   std::search(cribs[j].begin(), cribs[j].end(), cribs[i].begin(),
+                               cribs[i].end()) != cribs[j].end() &&
+                   (cribs[j].size() > cribs[i].size() || j < i);
+        };
+        bool redundant = false;
+        for (std::size_t j = 0; j < cribs.size() && !redundant; ++j)
+            redundant = holds_it(j);
+        if (redundant)
+            cribs.erase(cribs.begin() + static_cast<std::ptrdiff_t>(i));
+        else
+            ++i;
+    }
     if (reweighed)
         wide.top = std::max(options.top, reweighed_candidates);
     std::vector<key_candidate> all;
