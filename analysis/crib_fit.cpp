@@ -54,8 +54,8 @@ crib_fit::one_crib make_one(const crib_fit& f, const std::vector<std::uint8_t>& 
             const std::size_t first = (column + n - c0) % n; // the crib's first letter there
             for (std::size_t k = 0; k < n; ++k) {
                 const std::size_t at = match_index(f, c0, column, k);
-                std::uint64_t* bits = &c.match[at * c.words];
-                const std::uint8_t* segment = &f.segments[k * rows];
+                std::uint64_t* bits = c.match.data() + at * c.words;
+                const std::uint8_t* segment = f.segments.data() + k * rows;
                 // A row's first of its kind is valid if any of its kind is.
                 for (std::size_t b = 0; b < c.rows.size() && c.rows[b] < valid; ++b) {
                     const std::size_t r = c.rows[b];
@@ -153,7 +153,7 @@ bool cribs_fit(crib_fit& f, const std::size_t* rank, std::size_t d,
             crib_state st = d == 0 ? crib_state{} : c.states[(d - 1) * n + c0];
             if ((c.covers[c0] >> d & 1U) != 0) {
                 const std::size_t at = match_index(f, c0, d, rank[d]);
-                const std::uint64_t* rows = &c.match[at * c.words];
+                const std::uint64_t* rows = c.match.data() + at * c.words;
                 if (st.open) {
                     st.open = false;
                     st.rows = rows;
