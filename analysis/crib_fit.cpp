@@ -4,6 +4,7 @@
 #include "cipher/transposition.hpp"
 
 #include <bit>
+#include <cassert>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -122,21 +123,23 @@ bool fits_near_end(const crib_fit& f, const crib_fit::one_crib& c, const std::si
 
 crib_fit make_crib_fit(const std::uint8_t* letters, std::size_t size, bool complete, int n,
                        const std::vector<std::vector<std::uint8_t>>& cribs) {
+    assert(n >= 1);
+    const auto side = static_cast<std::size_t>(n);
     crib_fit f;
-    f.side = static_cast<std::size_t>(n);
+    f.side = side;
     const std::size_t block = block_letters(n);
     f.size = complete ? size : size / block * block;
     f.full = f.size / block * block;
-    const std::size_t rows = f.full / f.side;
-    f.segments.resize(f.side * rows);
+    const std::size_t rows = f.full / side;
+    f.segments.resize(side * rows);
     for (std::size_t r = 0; r < rows; ++r)
-        for (std::size_t k = 0; k < f.side; ++k)
+        for (std::size_t k = 0; k < side; ++k)
             f.segments[k * rows + r] = static_cast<std::uint8_t>(
-                letter_code(letters[r / f.side * block + k * f.side + r % f.side]));
+                letter_code(letters[r / side * block + k * side + r % side]));
     for (std::size_t i = f.full; i < f.size; ++i)
         f.tail.push_back(static_cast<std::uint8_t>(letter_code(letters[i])));
-    f.tail_rows = f.tail.size() / f.side;
-    f.long_columns = f.tail.size() % f.side;
+    f.tail_rows = f.tail.size() / side;
+    f.long_columns = f.tail.size() % side;
     for (const auto& crib : cribs)
         f.cribs.push_back(make_one(f, crib));
     return f;

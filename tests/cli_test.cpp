@@ -1208,7 +1208,7 @@ std::vector<run_case> make_crack_cases() {
          .args = {"--crib", "CRIB_YO"}},
         {.name = "a crib past the letters weighed",
          .from = 0,
-         .length = 6 * 687,
+         .length = std::size_t{6} * 687,
          .key = "\xC7\xC0\xC3\xC0\xC4\xCA\xC0", // ЗАГАДКА
          .args = {"--crib", "LAST"},
          .ending = "\xC6\xD3\xD0\xC0\xC2\xCB\xC8"_b}, // ЖУРАВЛИ
