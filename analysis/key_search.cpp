@@ -1,6 +1,7 @@
 #include "analysis/key_search.hpp"
 
 #include "analysis/boundary_model.hpp"
+#include "analysis/crib_fit.hpp"
 #include "analysis/language_model.hpp"
 #include "cipher/transposition.hpp"
 
@@ -9,6 +10,8 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -32,7 +35,8 @@ bool holds(const std::vector<std::uint8_t>& plain, const std::vector<std::uint8_
                                        }) != plain.end();
 }
 
-// The orders kept for one key length, best first.
+// The orders kept for one key length, best first. size and complete are what is weighed,
+// crib_size and crib_complete where the cribs are looked for.
 struct kept_orders {
     const std::uint8_t* letters;
     std::size_t size;
@@ -40,7 +44,16 @@ struct kept_orders {
     int n;
     const search_options* options;
     std::vector<key_candidate> best;
+    std::size_t crib_size;
+    bool crib_complete;
 };
+
+// What is weighed of letters[0, size): all of a complete text within search_letters, else the
+// start of it.
+std::pair<std::size_t, bool> weighed_part(std::size_t size, bool complete) {
+    const bool whole = complete && size <= search_letters;
+    return {whole ? size : std::min(size, search_letters), whole};
+}
 
 // The cost an order must stay under to be kept.
 std::int64_t bar(const kept_orders& kept) {
@@ -51,12 +64,6 @@ std::int64_t bar(const kept_orders& kept) {
 void offer(kept_orders& kept, const std::int32_t* order, std::int64_t cost) {
     if (cost >= bar(kept))
         return;
-    if (!kept.options->cribs.empty()) {
-        const auto plain = plaintext(kept.letters, kept.size, kept.complete, order, kept.n);
-        for (const auto& crib : kept.options->cribs)
-            if (!holds(plain, crib))
-                return;
-    }
     // Equal costs are where another order may give the very same plaintext, as when columns
     // that hold no letter trade places.
     for (const key_candidate& other : kept.best)
@@ -81,10 +88,14 @@ void offer(kept_orders& kept, const std::int32_t* order, std::int64_t cost) {
 void search_every_order(kept_orders& kept) {
     order_array order{};
     std::iota(order.begin(), order.begin() + kept.n, 0);
-    do
-        offer(kept, order.data(),
-              order_cost(kept.letters, kept.size, kept.complete, order.data(), kept.n));
-    while (std::next_permutation(order.begin(), order.begin() + kept.n));
+    do {
+        const auto plain =
+            plaintext(kept.letters, kept.crib_size, kept.crib_complete, order.data(), kept.n);
+        if (std::all_of(kept.options->cribs.begin(), kept.options->cribs.end(),
+                        [&](const auto& crib) { return holds(plain, crib); }))
+            offer(kept, order.data(),
+                  order_cost(kept.letters, kept.size, kept.complete, order.data(), kept.n));
+    } while (std::next_permutation(order.begin(), order.begin() + kept.n));
 }
 
 // The search for n >= 5. Columns are given ranks one by one, left to right; rank[c] is the
@@ -114,6 +125,7 @@ struct order_search {
     std::array<std::size_t, max_key_length> rank{};
     std::array<std::size_t, max_key_length> start{}; // of each column in the short block
     std::array<bool, max_key_length> taken{};
+    std::optional<crib_fit> cribs;
 };
 
 std::size_t table_index(const order_search& s, std::size_t a, std::size_t b, std::size_t c,
@@ -237,25 +249,6 @@ int known_letter(const order_search& s, std::size_t p, std::size_t d) {
     return s.tail[s.start[t % n] + t / n];
 }
 
-// Whether every crib may still lie somewhere in the plaintext, its letters known so far agreeing.
-bool cribs_fit(const order_search& s, std::size_t d) {
-    for (const auto& crib : s.kept->options->cribs) {
-        if (crib.size() > s.size)
-            return false;
-        bool fits = false;
-        for (std::size_t p = 0; !fits && p + crib.size() <= s.size; ++p) {
-            fits = true;
-            for (std::size_t i = 0; fits && i < crib.size(); ++i) {
-                const int known = known_letter(s, p + i, d);
-                fits = known < 0 || static_cast<std::uint32_t>(known) == letter_code(crib[i]);
-            }
-        }
-        if (!fits)
-            return false;
-    }
-    return true;
-}
-
 // The cost of the plaintext's edges, once every column has its rank.
 std::int64_t edge_cost(const order_search& s) {
     if (s.size < 3)
@@ -282,7 +275,10 @@ void descend(order_search& s, std::size_t d, std::int64_t partial) {
             if (cost >= bar(*s.kept))
                 continue;
         }
-        if (!s.kept->options->cribs.empty() && !cribs_fit(s, d))
+        // The short block's long columns are known from the start when it is weighed too.
+        if (s.cribs &&
+            !cribs_fit(*s.cribs, s.rank.data(), d,
+                       s.tail.empty() ? std::nullopt : std::optional<std::uint32_t>(s.long_ranks)))
             continue;
         if (d + 1 == s.side) {
             order_array order{};
@@ -313,6 +309,9 @@ void search_by_columns(kept_orders& kept) {
         s.tail.push_back(static_cast<std::uint8_t>(letter_code(kept.letters[i])));
     s.rows = s.tail.size() / s.side;
     s.long_columns = s.tail.size() % s.side;
+    if (!kept.options->cribs.empty())
+        s.cribs = make_crib_fit(kept.letters, kept.crib_size, kept.crib_complete, kept.n,
+                                kept.options->cribs);
     for (std::uint32_t ranks = 0; ranks < 1U << s.side; ++ranks)
         if (static_cast<std::size_t>(std::popcount(ranks)) == s.long_columns) {
             s.long_ranks = ranks;
@@ -352,12 +351,15 @@ std::vector<std::uint8_t> crib_letters(const std::uint8_t* text, std::size_t siz
     for (std::size_t i = 0; i < size; ++i)
         if (text[i] >= 0xC0U)
             letters.push_back(static_cast<std::uint8_t>(text[i] | 0x20U));
+        else if ((text[i] | 0x10U) == 0xB8U) // Ё, ё
+            letters.push_back(0xE5);
     return letters;
 }
 
 std::vector<key_candidate> best_orders(const std::uint8_t* letters, std::size_t size, bool complete,
                                        int n, const search_options& options) {
-    kept_orders kept{letters, size, complete, n, &options, {}};
+    const auto [weighed, whole] = weighed_part(size, complete);
+    kept_orders kept{letters, weighed, whole, n, &options, {}, size, complete};
     if (n <= 4)
         search_every_order(kept);
     else
@@ -372,12 +374,30 @@ std::vector<key_candidate> find_keys(const std::uint8_t* letters, std::size_t si
         for (int n = 1; n <= max_key_length; ++n)
             lengths.push_back(n);
     const bool reweighed = complete && size <= reweighed_letters;
+    const auto [weighed, whole] = weighed_part(size, complete);
     search_options wide = options;
+    // A crib that another one holds, or the same once more, narrows nothing further.
+    auto& cribs = wide.cribs;
+    for (std::size_t i = 0; i < cribs.size();) {
+        const auto holds_it = [&](std::size_t j) {
+            return j != i &&
+                   std::search(cribs[j].begin(), cribs[j].end(), cribs[i].begin(),
+                               cribs[i].end()) != cribs[j].end() &&
+                   (cribs[j].size() > cribs[i].size() || j < i);
+        };
+        bool redundant = false;
+        for (std::size_t j = 0; j < cribs.size() && !redundant; ++j)
+            redundant = holds_it(j);
+        if (redundant)
+            cribs.erase(cribs.begin() + static_cast<std::ptrdiff_t>(i));
+        else
+            ++i;
+    }
     if (reweighed)
         wide.top = std::max(options.top, reweighed_candidates);
     std::vector<key_candidate> all;
     for (const int n : lengths) {
-        if (n < 1 || n > max_key_length || analysed_letters(size, complete, n) == 0)
+        if (n < 1 || n > max_key_length || analysed_letters(weighed, whole, n) == 0)
             continue;
         for (key_candidate& c : best_orders(letters, size, complete, n, wide)) {
             set_score(c);
@@ -394,7 +414,7 @@ std::vector<key_candidate> find_keys(const std::uint8_t* letters, std::size_t si
     for (const key_candidate& c : all) {
         if (found.size() == wide.top)
             break;
-        auto plain = plaintext(letters, size, complete, c.order.data(), c.n);
+        auto plain = plaintext(letters, weighed, whole, c.order.data(), c.n);
         if (std::find(seen.begin(), seen.end(), plain) != seen.end())
             continue;
         seen.push_back(std::move(plain));

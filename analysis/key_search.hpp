@@ -23,12 +23,16 @@ struct search_options {
     std::vector<std::vector<std::uint8_t>> cribs;
 };
 
-// A crib as the search takes it: the Windows-1251 letters of text[0, size), lowercase; the rest
-// is left out, as the cipher leaves it out.
+// A crib as the search takes it: the Windows-1251 letters of text[0, size), lowercase, Ё and ё
+// as е, as encipher writes them; the rest is left out, as the cipher leaves it out.
 std::vector<std::uint8_t> crib_letters(const std::uint8_t* text, std::size_t size);
 
-// The letters the search reads at most: plenty to be sure of any key (bench/README.md).
+// The letters the search weighs at most: plenty to be sure of any key (bench/README.md).
 inline constexpr std::size_t search_letters = 4096;
+
+// The letters a crib is looked for in at most, when the text is longer than search_letters:
+// the whole of any message, and within what crack holds in its buffer.
+inline constexpr std::size_t crib_search_letters = std::size_t{1} << 17;
 
 // Weight of the key space's size against the text, in bits per bit of log2(n!), tuned on
 // held-out text by bench/crack_curve.
@@ -61,13 +65,15 @@ std::int64_t order_cost(const std::uint8_t* letters, std::size_t size, bool comp
                         const std::int32_t* order, int n);
 
 // The best orders for key length n, best first, at most options.top, each giving another
-// plaintext that holds every crib; equal costs keep the order found first.
+// plaintext that holds every crib; equal costs keep the order found first. The cribs are looked
+// for in all of letters[0, size); the first search_letters of them are weighed.
 std::vector<key_candidate> best_orders(const std::uint8_t* letters, std::size_t size, bool complete,
                                        int n, const search_options& options = {});
 
 // The best candidates over the key lengths asked, best first by score, at most options.top, each
 // giving another plaintext that holds every crib; none when no order does. letters are the
-// text's letters, the whole text when complete, else its start.
+// text's letters, the whole text when complete, else its start; as best_orders, the cribs are
+// looked for in all of them.
 std::vector<key_candidate> find_keys(const std::uint8_t* letters, std::size_t size, bool complete,
                                      const search_options& options = {});
 

@@ -120,9 +120,11 @@ int crack_run(run_context& run, const run_request& request) {
     search_options options;
     if (!search_asked(run, request, options))
         return finish_run(run, in, 1);
-    // One letter more than the search reads tells whether the text ends within it.
+    // One letter more than the search reads tells whether the text ends within it. A crib is
+    // looked for further on than the letters weighed.
+    const std::size_t wanted = options.cribs.empty() ? search_letters : crib_search_letters;
     const auto buffer = make_io_buffer(io_chunk_size);
-    const std::size_t held = read_letters(reader, buffer.get(), search_letters + 1);
+    const std::size_t held = read_letters(reader, buffer.get(), wanted + 1);
     if (reader_failed(reader)) {
         run.report_errno(shown_input_name(input_name), errno);
         return finish_run(run, in, 1);
@@ -131,12 +133,15 @@ int crack_run(run_context& run, const run_request& request) {
         run.report(shown_input_name(input_name), "no letters");
         return finish_run(run, in, 1);
     }
-    const bool complete = held <= search_letters;
-    const auto found = find_keys(buffer.get(), std::min(held, search_letters), complete, options);
+    const bool complete = held <= wanted;
+    const auto found = find_keys(buffer.get(), std::min(held, wanted), complete, options);
     if (found.empty()) { // only when cribs are given and no plaintext holds them all
-        run.report(shown_input_name(input_name),
-                   options.cribs.size() == 1 ? "no key gives a plaintext holding the crib"
-                                             : "no key gives a plaintext holding every crib");
+        std::string reason = options.cribs.size() == 1
+                                 ? "no key gives a plaintext holding the crib"
+                                 : "no key gives a plaintext holding every crib";
+        if (!complete)
+            reason += " within its first " + std::to_string(wanted) + " letters";
+        run.report(shown_input_name(input_name), reason.c_str());
         return finish_run(run, in, 1);
     }
 

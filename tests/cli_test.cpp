@@ -1279,7 +1279,10 @@ std::vector<run_case> make_crack_cases() {
         std::size_t from, length;
         std::string key;
         std::string warning = {};
-        std::vector<std::string> args = {}; // "CRIB": the plaintext's letters 5 to 11, in UTF-8
+        // "CRIB": the plaintext's letters 5 to 11, in UTF-8; "CRIB_YO": the same with Е as Ё;
+        // "LAST": its last seven letters
+        std::vector<std::string> args = {};
+        bytes ending = {}; // after the excerpt, which runs on over the text repeated
     };
     const row rows[] = {
         {.name = "full blocks only", .from = 0, .length = 250, .key = "DBECA"},
@@ -1299,6 +1302,17 @@ std::vector<run_case> make_crack_cases() {
          .length = 25,
          .key = "\xCF\xC0\xD0\xCE\xC2\xCE\xC7\xC8\xCA", // ПАРОВОЗИК
          .args = {"--crib", "CRIB"}},
+        {.name = "a crib with yo for ye",
+         .from = 400,
+         .length = 25,
+         .key = "\xCF\xC0\xD0\xCE\xC2\xCE\xC7\xC8\xCA", // ПАРОВОЗИК
+         .args = {"--crib", "CRIB_YO"}},
+        {.name = "a crib past the letters weighed",
+         .from = 0,
+         .length = std::size_t{6} * 687,
+         .key = "\xC7\xC0\xC3\xC0\xC4\xCA\xC0", // ЗАГАДКА
+         .args = {"--crib", "LAST"},
+         .ending = "\xC6\xD3\xD0\xC0\xC2\xCB\xC8"_b}, // ЖУРАВЛИ
         {.name = "a key length",
          .from = 500,
          .length = 30,
@@ -1313,9 +1327,12 @@ std::vector<run_case> make_crack_cases() {
     };
     std::mt19937 rng(8);
     const bytes text = example_letters();
+    bytes repeated;
+    for (int i = 0; i < 7; ++i)
+        repeated += text;
     std::vector<run_case> cases;
     for (const auto& r : rows) {
-        const bytes original = text.substr(r.from, r.length);
+        const bytes original = repeated.substr(r.from, r.length) + r.ending;
         const auto order = reference_column_order(r.key);
         std::string digits(order.size(), ' ');
         std::string order_line = "INDEX SORT COMPLEATE: ";
@@ -1326,8 +1343,12 @@ std::vector<run_case> make_crack_cases() {
         const bytes cipher = sprinkle(rng, encipher(original, order));
         std::vector<std::string> args = r.args;
         for (std::string& arg : args)
-            if (arg == "CRIB") {
-                const bytes crib = utf8_of(original.substr(5, 7));
+            if (arg == "CRIB" || arg == "CRIB_YO" || arg == "LAST") {
+                bytes crib =
+                    arg == "LAST" ? original.substr(original.size() - 7) : original.substr(5, 7);
+                if (arg == "CRIB_YO")
+                    std::replace(crib.begin(), crib.end(), std::uint8_t{0xC5}, std::uint8_t{0xA8});
+                crib = utf8_of(crib);
                 arg.assign(crib.begin(), crib.end());
             }
         cases.push_back({.name = std::string("crack: ") + r.name,
@@ -1365,6 +1386,20 @@ std::vector<run_case> make_crack_cases() {
     cases.back().name = "crack: C locale, a crib no plaintext holds: the crib named";
     cases.back().locale = "C";
     cases.back().err = "crack: the locale is C; the crib was read as UTF-8\n" + cases.back().err;
+    // Periodic text weighs every order about alike; a crib given many times is still quick.
+    std::vector<std::string> cribs = {"-q"};
+    for (int i = 0; i < 500; ++i)
+        cribs.insert(cribs.end(), {"--crib", "\xD0\xB0\xD0\xB0\xD0\xB0\xD0\xB0\xD0\xB0"}); // ааааа
+    bytes periodic;
+    for (int i = 0; i < 2048; ++i)
+        periodic += "\xE0\xEE"_b; // ао
+    cases.push_back({.name = "crack: a crib on periodic text",
+                     .crypt = encipher(periodic, reference_column_order("GFEDCBAHI")),
+                     .decrypt = std::nullopt,
+                     .err = "crack: no key gives Russian text; is Crypt.txt enciphered this way, "
+                            "in Windows-1251 or UTF-8?",
+                     .tool = "crack",
+                     .args = cribs});
     // UTF-8 through a pipeline: the plaintext alone on standard output, the candidates on
     // standard error.
     const bytes whole = sprinkle(rng, encipher(text, reference_column_order("GFEDCBAHI")));
