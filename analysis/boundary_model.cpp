@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <iterator>
 #include <limits>
 #include <vector>
@@ -72,8 +73,8 @@ std::size_t child(const std::array<trie_level, order>& t, std::size_t k, std::si
                   std::uint8_t symbol) {
     const trie_level& up = t[k];
     const trie_level& down = t[k + 1];
-    const auto begin = down.symbol.begin() + up.first_child[parent];
-    const auto end = down.symbol.begin() + up.first_child[parent + 1];
+    const auto begin = down.symbol.begin() + static_cast<std::ptrdiff_t>(up.first_child[parent]);
+    const auto end = down.symbol.begin() + static_cast<std::ptrdiff_t>(up.first_child[parent + 1]);
     const auto found = std::lower_bound(begin, end, symbol);
     return found != end && *found == symbol ? static_cast<std::size_t>(found - down.symbol.begin())
                                             : absent;
