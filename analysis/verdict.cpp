@@ -1,8 +1,11 @@
 #include "analysis/verdict.hpp"
 
 #include "analysis/language_model.hpp"
+#include "cipher/transposition.hpp"
 
 #include <algorithm>
+#include <array>
+#include <limits>
 
 text_verdict judge_candidate(const key_candidate& best) {
     if (best.score < candidate_score_limit)
@@ -11,11 +14,36 @@ text_verdict judge_candidate(const key_candidate& best) {
                                                  : text_verdict::not_russian;
 }
 
-text_verdict judge_plaintext(const std::uint8_t* letters, std::size_t size) {
-    if (size < plain_judged_letters)
+std::int64_t best_swap_saving(const std::uint8_t* letters, std::size_t size,
+                              const std::int32_t* order, int n) {
+    std::array<std::uint8_t, plain_judged_letters> cipher{};
+    std::array<std::uint8_t, plain_judged_letters> other{};
+    encipher_letters(letters, size, order, n, cipher.data());
+    const std::int64_t own = one_text_cost(letters, size, true);
+    std::int64_t best = std::numeric_limits<std::int32_t>::min();
+    std::array<std::int32_t, max_key_length> swapped{};
+    for (int a = 0; a < n; ++a)
+        for (int b = a + 1; b < n; ++b) {
+            std::copy(order, order + n, swapped.begin());
+            std::swap(swapped[static_cast<std::size_t>(a)], swapped[static_cast<std::size_t>(b)]);
+            decipher_letters(cipher.data(), size, swapped.data(), n, other.data());
+            best = std::max(best, own - one_text_cost(other.data(), size, true));
+        }
+    return best;
+}
+
+text_verdict judge_plaintext(const std::uint8_t* letters, std::size_t size,
+                             const std::int32_t* order, int n) {
+    if (size < plain_short_letters)
         return text_verdict::too_short_to_tell;
     const std::size_t judged = std::min(size, plain_judged_most);
     const double bits = static_cast<double>(one_text_cost(letters, judged, judged == size)) /
                         cost_steps_per_bit / static_cast<double>(judged - 3);
-    return bits < plain_bits_limit ? text_verdict::russian : text_verdict::not_russian;
+    if (size >= plain_judged_letters)
+        return bits < plain_bits_limit ? text_verdict::russian : text_verdict::not_russian;
+    const bool swap_reads_better =
+        static_cast<double>(best_swap_saving(letters, size, order, n)) >
+        swap_gain_limit * cost_steps_per_bit;
+    return bits < short_bits_limit && !swap_reads_better ? text_verdict::russian
+                                                         : text_verdict::not_russian;
 }

@@ -15,6 +15,7 @@
 // of the message's letters: exact recovery, crack's verdicts and the search's time. With
 // "judge", the verdicts and their scores on Russian, on KOI8-R and on random letters, and the
 // plaintext verdict on the right key and on a wrong one.
+#include "analysis/boundary_model.hpp"
 #include "analysis/key_search.hpp"
 #include "analysis/language_model.hpp"
 #include "analysis/verdict.hpp"
@@ -308,8 +309,8 @@ void judge_figures(std::mt19937& rng, const std::vector<bytes>& docs, int trials
             if (garbled != plain)
                 wrong_least = std::min(wrong_least, bits(garbled));
             fired_right +=
-                judge_plaintext(plain.data(), plain.size()) == text_verdict::not_russian ? 1 : 0;
-            fired_wrong += garbled != plain && judge_plaintext(garbled.data(), garbled.size()) ==
+                judge_plaintext(plain.data(), plain.size(), order.data(), n) == text_verdict::not_russian ? 1 : 0;
+            fired_wrong += garbled != plain && judge_plaintext(garbled.data(), garbled.size(), wrong.data(), static_cast<int>(wrong.size())) ==
                                                    text_verdict::not_russian
                                ? 1
                                : 0;
@@ -317,6 +318,109 @@ void judge_figures(std::mt19937& rng, const std::vector<bytes>& docs, int trials
         std::printf(
             "  | plaintext: right key fired %d (most %.2f), wrong key fired %d (least %.2f)\n",
             fired_right, right_most, fired_wrong, wrong_least);
+    }
+}
+
+// Prototype: measures on short plaintexts.
+struct short_measure {
+    double bits4;     // 4-gram bits a letter
+    double bitsb;     // boundary bits a letter
+    double gain4;     // most 4-gram bits saved by one swap of two columns
+    double gainb;     // the same, boundary
+};
+
+short_measure measure(const bytes& plain, const std::vector<std::int32_t>& order) {
+    short_measure m{};
+    const double size = static_cast<double>(plain.size());
+    const auto c4 = [](const bytes& t) {
+        return static_cast<double>(one_text_cost(t.data(), t.size(), true)) / cost_steps_per_bit;
+    };
+    const auto cb = [](const bytes& t) {
+        return static_cast<double>(boundary_cost(t.data(), t.size())) / cost_steps_per_bit;
+    };
+    const double own4 = c4(plain);
+    const double ownb = cb(plain);
+    m.bits4 = own4 / (size - 3);
+    m.bitsb = ownb / size;
+    const bytes cipher = encipher(plain, order);
+    bytes other(plain.size(), 0);
+    m.gain4 = -1e9;
+    m.gainb = -1e9;
+    for (std::size_t a = 0; a < order.size(); ++a)
+        for (std::size_t b = a + 1; b < order.size(); ++b) {
+            auto swapped = order;
+            std::swap(swapped[a], swapped[b]);
+            decipher_letters(cipher.data(), cipher.size(), swapped.data(),
+                             static_cast<int>(swapped.size()), other.data());
+            m.gain4 = std::max(m.gain4, own4 - c4(other));
+            m.gainb = std::max(m.gainb, ownb - cb(other));
+        }
+    return m;
+}
+
+void short_figures(std::mt19937& rng, const std::vector<bytes>& docs, int trials) {
+    const char* kinds[] = {"right", "same n", "other n", "near miss"};
+    for (const std::size_t low : {40U, 60U, 80U}) {
+        std::vector<short_measure> got[4];
+        for (int i = 0; i < trials; ++i) {
+            const std::size_t length = std::uniform_int_distribution<std::size_t>(low, low + 19)(rng);
+            const bytes text = lowercase(excerpt(rng, docs, length));
+            const int n = 2 + i % 8;
+            const auto order = random_order(rng, n);
+            const bytes cipher = encipher(text, order);
+            got[0].push_back(measure(text, order));
+            for (int k = 1; k < 4; ++k) {
+                std::vector<std::int32_t> wrong;
+                if (k == 1) {
+                    do wrong = random_order(rng, n); while (wrong == order);
+                } else if (k == 2) {
+                    int m = 1 + static_cast<int>(rng() % 8);
+                    if (m >= n) ++m;
+                    wrong = random_order(rng, m);
+                } else {
+                    wrong = order;
+                    const auto a = rng() % order.size();
+                    auto b = rng() % (order.size() - 1);
+                    if (b >= a) ++b;
+                    std::swap(wrong[a], wrong[b]);
+                }
+                bytes garbled(text.size(), 0);
+                decipher_letters(cipher.data(), cipher.size(), wrong.data(),
+                                 static_cast<int>(wrong.size()), garbled.data());
+                if (garbled == text)
+                    continue;
+                got[k].push_back(measure(garbled, wrong));
+            }
+        }
+        for (int k = 0; k < 4; ++k) {
+            std::printf("%zu-%zu %s (%zu):\n", low, low + 19, kinds[k], got[k].size());
+            for (int f = 0; f < 4; ++f) {
+                std::vector<double> v;
+                for (const auto& m : got[k])
+                    v.push_back(f == 0 ? m.bits4 : f == 1 ? m.bitsb : f == 2 ? m.gain4 : m.gainb);
+                std::sort(v.begin(), v.end());
+                const auto q = [&](double p) { return v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1))]; };
+                std::printf("   %s: %.2f %.2f %.2f %.2f %.2f %.2f %.2f\n",
+                            f == 0 ? "bits4" : f == 1 ? "bitsb" : f == 2 ? "gain4" : "gainb",
+                            q(0), q(0.05), q(0.1), q(0.5), q(0.9), q(0.95), q(1));
+            }
+        }
+        // Rules: warn when bitsX > A or gainX > G.
+        for (const double a : {4.5, 4.75, 5.0, 5.25, 5.5, 5.75})
+            for (const double g : {5.0, 7.5, 10.0, 12.5, 15.0, 20.0, 1e9}) {
+                std::printf("  A %.2f G %5.1f:", a, g);
+                for (int x = 0; x < 2; ++x) {
+                    std::printf(" [%s", x == 0 ? "4g" : "bd");
+                    for (int k = 0; k < 4; ++k) {
+                        int fired = 0;
+                        for (const auto& m : got[k])
+                            fired += (x == 0 ? m.bits4 : m.bitsb) > a || (x == 0 ? m.gain4 : m.gainb) > g ? 1 : 0;
+                        std::printf(" %d/%zu", fired, got[k].size());
+                    }
+                    std::printf("]");
+                }
+                std::printf("\n");
+            }
     }
 }
 
@@ -335,6 +439,11 @@ int main(int argc, char** argv) {
     if (argc > 3 && std::strcmp(argv[3], "sentences") == 0) {
         std::mt19937 rng(4);
         sentence_curve(rng, docs, trials);
+        return 0;
+    }
+    if (argc > 3 && std::strcmp(argv[3], "short") == 0) {
+        std::mt19937 rng(6);
+        short_figures(rng, docs, trials);
         return 0;
     }
     if (argc > 3 && std::strcmp(argv[3], "judge") == 0) {
