@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <limits>
 
 text_verdict judge_candidate(const key_candidate& best) {
     if (best.score < candidate_score_limit)
@@ -14,22 +13,37 @@ text_verdict judge_candidate(const key_candidate& best) {
                                                  : text_verdict::not_russian;
 }
 
-std::int64_t best_swap_saving(const std::uint8_t* letters, std::size_t size,
-                              const std::int32_t* order, int n) {
+std::int64_t swaps_saving(const std::uint8_t* letters, std::size_t size, const std::int32_t* order,
+                          int n) {
     std::array<std::uint8_t, plain_judged_letters> cipher{};
     std::array<std::uint8_t, plain_judged_letters> other{};
     encipher_letters(letters, size, order, n, cipher.data());
+    std::array<std::int32_t, max_key_length> key{};
+    std::copy(order, order + n, key.begin());
     const std::int64_t own = one_text_cost(letters, size, true);
-    std::int64_t best = std::numeric_limits<std::int32_t>::min();
-    std::array<std::int32_t, max_key_length> swapped{};
-    for (int a = 0; a < n; ++a)
-        for (int b = a + 1; b < n; ++b) {
-            std::copy(order, order + n, swapped.begin());
-            std::swap(swapped[static_cast<std::size_t>(a)], swapped[static_cast<std::size_t>(b)]);
-            decipher_letters(cipher.data(), size, swapped.data(), n, other.data());
-            best = std::max(best, own - one_text_cost(other.data(), size, true));
-        }
-    return best;
+    std::int64_t now = own;
+    // Each step lowers the cost, so the climb ends.
+    for (;;) {
+        std::int64_t best = now;
+        int best_a = 0;
+        int best_b = 0;
+        for (int a = 0; a < n; ++a)
+            for (int b = a + 1; b < n; ++b) {
+                std::swap(key[static_cast<std::size_t>(a)], key[static_cast<std::size_t>(b)]);
+                decipher_letters(cipher.data(), size, key.data(), n, other.data());
+                const std::int64_t cost = one_text_cost(other.data(), size, true);
+                std::swap(key[static_cast<std::size_t>(a)], key[static_cast<std::size_t>(b)]);
+                if (cost < best) {
+                    best = cost;
+                    best_a = a;
+                    best_b = b;
+                }
+            }
+        if (best == now)
+            return own - now;
+        now = best;
+        std::swap(key[static_cast<std::size_t>(best_a)], key[static_cast<std::size_t>(best_b)]);
+    }
 }
 
 text_verdict judge_plaintext(const std::uint8_t* letters, std::size_t size,
@@ -41,9 +55,8 @@ text_verdict judge_plaintext(const std::uint8_t* letters, std::size_t size,
                         cost_steps_per_bit / static_cast<double>(judged - 3);
     if (size >= plain_judged_letters)
         return bits < plain_bits_limit ? text_verdict::russian : text_verdict::not_russian;
-    const bool swap_reads_better =
-        static_cast<double>(best_swap_saving(letters, size, order, n)) >
-        swap_gain_limit * cost_steps_per_bit;
-    return bits < short_bits_limit && !swap_reads_better ? text_verdict::russian
+    const bool swaps_read_better = static_cast<double>(swaps_saving(letters, size, order, n)) >
+                                   swaps_saving_limit * cost_steps_per_bit;
+    return bits < short_bits_limit && !swaps_read_better ? text_verdict::russian
                                                          : text_verdict::not_russian;
 }

@@ -2,7 +2,7 @@
 // excerpt enciphered under a random order of a length from 2 to 9, sprinkled with non-letters
 // and read back through the letter stream, as crack reads Crypt.txt.
 //
-//   crack_curve TEXT [TRIALS [tune | verdict | sentences | judge]]
+//   crack_curve TEXT [TRIALS [tune | verdict | sentences | judge | short]]
 //
 // TEXT holds a document a line, Windows-1251 lowercase letters (analysis/make_model.py
 // --excerpts writes test.txt and tune.txt). TRIALS excerpts per length, default 400. With
@@ -14,8 +14,8 @@
 // writes them), cut at lengths from 20 to 200, key lengths 3 to 9, with and without a crib of six
 // of the message's letters: exact recovery, crack's verdicts and the search's time. With
 // "judge", the verdicts and their scores on Russian, on KOI8-R and on random letters, and the
-// plaintext verdict on the right key and on a wrong one.
-#include "analysis/boundary_model.hpp"
+// plaintext verdict on the right key and on a wrong one. With "short", decipher's verdict on whole
+// messages of 40 to 99 letters with the right key, random keys and near misses.
 #include "analysis/key_search.hpp"
 #include "analysis/language_model.hpp"
 #include "analysis/verdict.hpp"
@@ -308,12 +308,16 @@ void judge_figures(std::mt19937& rng, const std::vector<bytes>& docs, int trials
             right_most = std::max(right_most, bits(plain));
             if (garbled != plain)
                 wrong_least = std::min(wrong_least, bits(garbled));
-            fired_right +=
-                judge_plaintext(plain.data(), plain.size(), order.data(), n) == text_verdict::not_russian ? 1 : 0;
-            fired_wrong += garbled != plain && judge_plaintext(garbled.data(), garbled.size(), wrong.data(), static_cast<int>(wrong.size())) ==
-                                                   text_verdict::not_russian
+            fired_right += judge_plaintext(plain.data(), plain.size(), order.data(), n) ==
+                                   text_verdict::not_russian
                                ? 1
                                : 0;
+            fired_wrong +=
+                garbled != plain &&
+                        judge_plaintext(garbled.data(), garbled.size(), wrong.data(),
+                                        static_cast<int>(wrong.size())) == text_verdict::not_russian
+                    ? 1
+                    : 0;
         }
         std::printf(
             "  | plaintext: right key fired %d (most %.2f), wrong key fired %d (least %.2f)\n",
@@ -321,106 +325,75 @@ void judge_figures(std::mt19937& rng, const std::vector<bytes>& docs, int trials
     }
 }
 
-// Prototype: measures on short plaintexts.
-struct short_measure {
-    double bits4;     // 4-gram bits a letter
-    double bitsb;     // boundary bits a letter
-    double gain4;     // most 4-gram bits saved by one swap of two columns
-    double gainb;     // the same, boundary
-};
-
-short_measure measure(const bytes& plain, const std::vector<std::int32_t>& order) {
-    short_measure m{};
-    const double size = static_cast<double>(plain.size());
-    const auto c4 = [](const bytes& t) {
-        return static_cast<double>(one_text_cost(t.data(), t.size(), true)) / cost_steps_per_bit;
-    };
-    const auto cb = [](const bytes& t) {
-        return static_cast<double>(boundary_cost(t.data(), t.size())) / cost_steps_per_bit;
-    };
-    const double own4 = c4(plain);
-    const double ownb = cb(plain);
-    m.bits4 = own4 / (size - 3);
-    m.bitsb = ownb / size;
-    const bytes cipher = encipher(plain, order);
-    bytes other(plain.size(), 0);
-    m.gain4 = -1e9;
-    m.gainb = -1e9;
-    for (std::size_t a = 0; a < order.size(); ++a)
-        for (std::size_t b = a + 1; b < order.size(); ++b) {
-            auto swapped = order;
-            std::swap(swapped[a], swapped[b]);
-            decipher_letters(cipher.data(), cipher.size(), swapped.data(),
-                             static_cast<int>(swapped.size()), other.data());
-            m.gain4 = std::max(m.gain4, own4 - c4(other));
-            m.gainb = std::max(m.gainb, ownb - cb(other));
-        }
-    return m;
-}
-
+// decipher's verdict on whole messages of 40 to 99 letters, by band of 20 lengths: TRIALS
+// excerpts each, enciphered under a random order of a length from 2 to 9 (in turn), deciphered
+// with the right order and with wrong ones: a random order of the same length, one of another
+// length (1 to 9) and a near miss, the right order with two columns swapped.
 void short_figures(std::mt19937& rng, const std::vector<bytes>& docs, int trials) {
-    const char* kinds[] = {"right", "same n", "other n", "near miss"};
+    constexpr const char* keys[] = {"right", "same length", "other length", "near miss"};
+    struct side {
+        int warned = 0;
+        int texts = 0;
+        double bits_least = 1e300;
+        double bits_most = -1e300;
+        double saving_least = 1e300;
+        double saving_most = 0;
+    };
     for (const std::size_t low : {40U, 60U, 80U}) {
-        std::vector<short_measure> got[4];
+        side sides[std::size(keys)];
         for (int i = 0; i < trials; ++i) {
-            const std::size_t length = std::uniform_int_distribution<std::size_t>(low, low + 19)(rng);
+            const auto length = std::uniform_int_distribution<std::size_t>(low, low + 19)(rng);
             const bytes text = lowercase(excerpt(rng, docs, length));
             const int n = 2 + i % 8;
             const auto order = random_order(rng, n);
             const bytes cipher = encipher(text, order);
-            got[0].push_back(measure(text, order));
-            for (int k = 1; k < 4; ++k) {
-                std::vector<std::int32_t> wrong;
-                if (k == 1) {
-                    do wrong = random_order(rng, n); while (wrong == order);
-                } else if (k == 2) {
-                    int m = 1 + static_cast<int>(rng() % 8);
-                    if (m >= n) ++m;
-                    wrong = random_order(rng, m);
-                } else {
-                    wrong = order;
-                    const auto a = rng() % order.size();
-                    auto b = rng() % (order.size() - 1);
-                    if (b >= a) ++b;
-                    std::swap(wrong[a], wrong[b]);
+            for (std::size_t k = 0; k < std::size(keys); ++k) {
+                auto key = order;
+                if (k == 1)
+                    while (key == order)
+                        key = random_order(rng, n);
+                if (k == 2) {
+                    const int other = std::uniform_int_distribution<int>(1, 8)(rng);
+                    key = random_order(rng, other < n ? other : other + 1);
                 }
-                bytes garbled(text.size(), 0);
-                decipher_letters(cipher.data(), cipher.size(), wrong.data(),
-                                 static_cast<int>(wrong.size()), garbled.data());
-                if (garbled == text)
+                if (k == 3) {
+                    const auto a =
+                        std::uniform_int_distribution<std::size_t>(0, key.size() - 1)(rng);
+                    const auto b =
+                        std::uniform_int_distribution<std::size_t>(1, key.size() - 1)(rng);
+                    std::swap(key[a], key[(a + b) % key.size()]);
+                }
+                const int m = static_cast<int>(key.size());
+                bytes plain(text.size(), 0);
+                decipher_letters(cipher.data(), cipher.size(), key.data(), m, plain.data());
+                if (k > 0 && plain == text) // another key that gives the same text
                     continue;
-                got[k].push_back(measure(garbled, wrong));
-            }
-        }
-        for (int k = 0; k < 4; ++k) {
-            std::printf("%zu-%zu %s (%zu):\n", low, low + 19, kinds[k], got[k].size());
-            for (int f = 0; f < 4; ++f) {
-                std::vector<double> v;
-                for (const auto& m : got[k])
-                    v.push_back(f == 0 ? m.bits4 : f == 1 ? m.bitsb : f == 2 ? m.gain4 : m.gainb);
-                std::sort(v.begin(), v.end());
-                const auto q = [&](double p) { return v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1))]; };
-                std::printf("   %s: %.2f %.2f %.2f %.2f %.2f %.2f %.2f\n",
-                            f == 0 ? "bits4" : f == 1 ? "bitsb" : f == 2 ? "gain4" : "gainb",
-                            q(0), q(0.05), q(0.1), q(0.5), q(0.9), q(0.95), q(1));
-            }
-        }
-        // Rules: warn when bitsX > A or gainX > G.
-        for (const double a : {4.5, 4.75, 5.0, 5.25, 5.5, 5.75})
-            for (const double g : {5.0, 7.5, 10.0, 12.5, 15.0, 20.0, 1e9}) {
-                std::printf("  A %.2f G %5.1f:", a, g);
-                for (int x = 0; x < 2; ++x) {
-                    std::printf(" [%s", x == 0 ? "4g" : "bd");
-                    for (int k = 0; k < 4; ++k) {
-                        int fired = 0;
-                        for (const auto& m : got[k])
-                            fired += (x == 0 ? m.bits4 : m.bitsb) > a || (x == 0 ? m.gain4 : m.gainb) > g ? 1 : 0;
-                        std::printf(" %d/%zu", fired, got[k].size());
-                    }
-                    std::printf("]");
+                side& s = sides[k];
+                ++s.texts;
+                s.warned += judge_plaintext(plain.data(), plain.size(), key.data(), m) ==
+                                    text_verdict::not_russian
+                                ? 1
+                                : 0;
+                const double bits =
+                    static_cast<double>(one_text_cost(plain.data(), plain.size(), true)) /
+                    cost_steps_per_bit / static_cast<double>(plain.size() - 3);
+                s.bits_least = std::min(s.bits_least, bits);
+                s.bits_most = std::max(s.bits_most, bits);
+                if (m > 1) {
+                    const double saving = static_cast<double>(swaps_saving(
+                                              plain.data(), plain.size(), key.data(), m)) /
+                                          cost_steps_per_bit;
+                    s.saving_least = std::min(s.saving_least, saving);
+                    s.saving_most = std::max(s.saving_most, saving);
                 }
-                std::printf("\n");
             }
+        }
+        std::printf("%zu-%zu letters:", low, low + 19);
+        for (std::size_t k = 0; k < std::size(keys); ++k)
+            std::printf("  %s warned %d of %d (bits %.2f..%.2f, swaps saving %.1f..%.1f)", keys[k],
+                        sides[k].warned, sides[k].texts, sides[k].bits_least, sides[k].bits_most,
+                        sides[k].saving_least, sides[k].saving_most);
+        std::printf("\n");
     }
 }
 
@@ -428,8 +401,9 @@ void short_figures(std::mt19937& rng, const std::vector<bytes>& docs, int trials
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fputs("usage: crack_curve TEXT [TRIALS [tune | verdict | sentences | judge]]\n",
-                   stderr);
+        std::fputs(
+            "usage: crack_curve TEXT [TRIALS [tune | verdict | sentences | judge | short]]\n",
+            stderr);
         return 2;
     }
     std::setvbuf(stdout, nullptr, _IOLBF, 1024); // a long run shows its rows as they come
