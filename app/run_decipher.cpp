@@ -68,11 +68,12 @@ int fail_to_open_input(run_context& run, const run_request& request, int input_e
 // After a run that went through: the output and status stay, but a text with no letters, bytes
 // that were not UTF-8, or a plaintext that does not read as Russian are said to be so.
 void say_what_was_off(const run_context& run, const char* in_name, const letter_reader& reader,
-                      const stream_summary& summary) {
+                      const stream_summary& summary, const std::int32_t* order, int n) {
     note_skipped_bytes(run, in_name, reader);
     if (summary.letters == 0)
         run.report(shown_input_name(in_name), "no letters");
-    else if (judge_plaintext(summary.start.data(), summary.start_size) == text_verdict::not_russian)
+    else if (judge_plaintext(summary.start.data(), summary.start_size, order, n) ==
+             text_verdict::not_russian)
         run.say("the text does not read as Russian; is the key right? (crack finds a key from "
                 "the text alone)");
 }
@@ -113,7 +114,7 @@ int decipher_run(run_context& run, const run_request& request) {
         draw_cipher_table(stderr, table_way::decipher, key, order.data(), n, summary.start.data(),
                           summary.start_size, summary.letters);
     if (status == 0)
-        say_what_was_off(run, in_name, reader, summary);
+        say_what_was_off(run, in_name, reader, summary, order.data(), n);
     return finish_run(run, in, out, out_name, status);
 }
 

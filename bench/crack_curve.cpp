@@ -2,7 +2,7 @@
 // excerpt enciphered under a random order of a length from 2 to 9, sprinkled with non-letters
 // and read back through the letter stream, as crack reads Crypt.txt.
 //
-//   crack_curve TEXT [TRIALS [tune | verdict | sentences | judge]]
+//   crack_curve TEXT [TRIALS [tune | verdict | sentences | judge | short]]
 //
 // TEXT holds a document a line, Windows-1251 lowercase letters (analysis/make_model.py
 // --excerpts writes test.txt and tune.txt). TRIALS excerpts per length, default 400. With
@@ -14,7 +14,8 @@
 // writes them), cut at lengths from 20 to 200, key lengths 3 to 9, with and without a crib of six
 // of the message's letters: exact recovery, crack's verdicts and the search's time. With
 // "judge", the verdicts and their scores on Russian, on KOI8-R and on random letters, and the
-// plaintext verdict on the right key and on a wrong one.
+// plaintext verdict on the right key and on a wrong one. With "short", decipher's verdict on whole
+// messages of 40 to 99 letters with the right key, random keys and near misses.
 #include "analysis/key_search.hpp"
 #include "analysis/language_model.hpp"
 #include "analysis/verdict.hpp"
@@ -307,12 +308,16 @@ void judge_figures(std::mt19937& rng, const std::vector<bytes>& docs, int trials
             right_most = std::max(right_most, bits(plain));
             if (garbled != plain)
                 wrong_least = std::min(wrong_least, bits(garbled));
-            fired_right +=
-                judge_plaintext(plain.data(), plain.size()) == text_verdict::not_russian ? 1 : 0;
-            fired_wrong += garbled != plain && judge_plaintext(garbled.data(), garbled.size()) ==
-                                                   text_verdict::not_russian
+            fired_right += judge_plaintext(plain.data(), plain.size(), order.data(), n) ==
+                                   text_verdict::not_russian
                                ? 1
                                : 0;
+            fired_wrong +=
+                garbled != plain &&
+                        judge_plaintext(garbled.data(), garbled.size(), wrong.data(),
+                                        static_cast<int>(wrong.size())) == text_verdict::not_russian
+                    ? 1
+                    : 0;
         }
         std::printf(
             "  | plaintext: right key fired %d (most %.2f), wrong key fired %d (least %.2f)\n",
@@ -320,12 +325,85 @@ void judge_figures(std::mt19937& rng, const std::vector<bytes>& docs, int trials
     }
 }
 
+// decipher's verdict on whole messages of 40 to 99 letters, by band of 20 lengths: TRIALS
+// excerpts each, enciphered under a random order of a length from 2 to 9 (in turn), deciphered
+// with the right order and with wrong ones: a random order of the same length, one of another
+// length (1 to 9) and a near miss, the right order with two columns swapped.
+void short_figures(std::mt19937& rng, const std::vector<bytes>& docs, int trials) {
+    constexpr const char* keys[] = {"right", "same length", "other length", "near miss"};
+    struct side {
+        int warned = 0;
+        int texts = 0;
+        double bits_least = 1e300;
+        double bits_most = -1e300;
+        double saving_least = 1e300;
+        double saving_most = 0;
+    };
+    for (const std::size_t low : {40U, 60U, 80U}) {
+        side sides[std::size(keys)];
+        for (int i = 0; i < trials; ++i) {
+            const auto length = std::uniform_int_distribution<std::size_t>(low, low + 19)(rng);
+            const bytes text = lowercase(excerpt(rng, docs, length));
+            const int n = 2 + i % 8;
+            const auto order = random_order(rng, n);
+            const bytes cipher = encipher(text, order);
+            for (std::size_t k = 0; k < std::size(keys); ++k) {
+                auto key = order;
+                if (k == 1)
+                    while (key == order)
+                        key = random_order(rng, n);
+                if (k == 2) {
+                    const int other = std::uniform_int_distribution<int>(1, 8)(rng);
+                    key = random_order(rng, other < n ? other : other + 1);
+                }
+                if (k == 3) {
+                    const auto a =
+                        std::uniform_int_distribution<std::size_t>(0, key.size() - 1)(rng);
+                    const auto b =
+                        std::uniform_int_distribution<std::size_t>(1, key.size() - 1)(rng);
+                    std::swap(key[a], key[(a + b) % key.size()]);
+                }
+                const int m = static_cast<int>(key.size());
+                bytes plain(text.size(), 0);
+                decipher_letters(cipher.data(), cipher.size(), key.data(), m, plain.data());
+                if (k > 0 && plain == text) // another key that gives the same text
+                    continue;
+                side& s = sides[k];
+                ++s.texts;
+                s.warned += judge_plaintext(plain.data(), plain.size(), key.data(), m) ==
+                                    text_verdict::not_russian
+                                ? 1
+                                : 0;
+                const double bits =
+                    static_cast<double>(one_text_cost(plain.data(), plain.size(), true)) /
+                    cost_steps_per_bit / static_cast<double>(plain.size() - 3);
+                s.bits_least = std::min(s.bits_least, bits);
+                s.bits_most = std::max(s.bits_most, bits);
+                if (m > 1) {
+                    const double saving = static_cast<double>(swaps_saving(
+                                              plain.data(), plain.size(), key.data(), m)) /
+                                          cost_steps_per_bit;
+                    s.saving_least = std::min(s.saving_least, saving);
+                    s.saving_most = std::max(s.saving_most, saving);
+                }
+            }
+        }
+        std::printf("%zu-%zu letters:", low, low + 19);
+        for (std::size_t k = 0; k < std::size(keys); ++k)
+            std::printf("  %s warned %d of %d (bits %.2f..%.2f, swaps saving %.1f..%.1f)", keys[k],
+                        sides[k].warned, sides[k].texts, sides[k].bits_least, sides[k].bits_most,
+                        sides[k].saving_least, sides[k].saving_most);
+        std::printf("\n");
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fputs("usage: crack_curve TEXT [TRIALS [tune | verdict | sentences | judge]]\n",
-                   stderr);
+        std::fputs(
+            "usage: crack_curve TEXT [TRIALS [tune | verdict | sentences | judge | short]]\n",
+            stderr);
         return 2;
     }
     std::setvbuf(stdout, nullptr, _IOLBF, 1024); // a long run shows its rows as they come
@@ -335,6 +413,11 @@ int main(int argc, char** argv) {
     if (argc > 3 && std::strcmp(argv[3], "sentences") == 0) {
         std::mt19937 rng(4);
         sentence_curve(rng, docs, trials);
+        return 0;
+    }
+    if (argc > 3 && std::strcmp(argv[3], "short") == 0) {
+        std::mt19937 rng(6);
+        short_figures(rng, docs, trials);
         return 0;
     }
     if (argc > 3 && std::strcmp(argv[3], "judge") == 0) {

@@ -377,7 +377,8 @@ const char* core_cipher(int way, const std::uint8_t* text, std::size_t size, con
     }
     note_skipped(answer, reader);
     if (!enciphering && summary.letters > 0 &&
-        judge_plaintext(summary.start.data(), summary.start_size) == text_verdict::not_russian)
+        judge_plaintext(summary.start.data(), summary.start_size, order.data(), n) ==
+            text_verdict::not_russian)
         answer.notes.push_back(told("the text does not read as Russian; is the key right? (crack "
                                     "finds a key from the text alone)"));
 
