@@ -152,40 +152,41 @@ TEST(WordBreaks, PutBackAcrossWindows) {
             got.append(out.begin(), out.end());
         }
         EXPECT_EQ(got, lines) << piece;
+    }
+}
 
-        // decipher's verdict on a whole short text by the key it was deciphered with: the right
-        // key's text reads as Russian; a near miss's (two columns swapped) and another length's do
-        // not.
-        TEST(KeySearch, JudgesAShortTextByItsKey) {
-            const bytes zavtra = // завтра утром приеду поездом жди меня на вокзале: 40 letters
-                "\xE7\xE0\xE2\xF2\xF0\xE0\xF3\xF2\xF0\xEE\xEC\xEF\xF0\xE8\xE5\xE4\xF3\xEF\xEE\xE5"
-                "\xE7\xE4\xEE\xEC\xE6\xE4\xE8\xEC\xE5\xED\xFF\xED\xE0\xE2\xEE\xEA\xE7\xE0\xEB\xE5"_b;
-            const bytes poezd = // мы поехали в город рано утром поезд шел медленно ...: 95 letters
-                "\xEC\xFB\xEF\xEE\xE5\xF5\xE0\xEB\xE8\xE2\xE3\xEE\xF0\xEE\xE4\xF0\xE0\xED\xEE\xE2"
-                "\xF3\xF2\xF0\xEE\xEC\xEF\xEE\xE5\xE7\xE4\xF8\xE5\xEB\xEC\xE5\xE4\xEB\xE5\xED\xED"
-                "\xEE\xED\xE5\xF1\xEF\xE5\xF8\xE0\xE7\xE0\xEE\xEA\xED\xEE\xEC\xEF\xEB\xFB\xEB\xE8"
-                "\xEF\xEE\xEB\xFF\xE8\xEB\xE5\xF1\xE0\xE0\xE4\xEE\xF0\xEE\xE3\xE0\xEA\xE0\xE7\xE0"
-                "\xEB\xE0\xF1\xFC\xE1\xE5\xF1\xEA\xEE\xED\xE5\xF7\xED\xEE\xE9"_b;
-            const std::vector<std::int32_t> right = {6, 3, 1, 2, 4, 0, 5};
-            const struct {
-                const bytes* text;
-                std::vector<std::int32_t> key;
-                text_verdict verdict;
-            } rows[] = {
-                {&zavtra, right, text_verdict::russian},
-                {&zavtra, {6, 3, 1, 2, 0, 4, 5}, text_verdict::not_russian},
-                {&poezd, right, text_verdict::russian},
-                {&poezd, {6, 3, 1, 4, 2, 0, 5}, text_verdict::not_russian},
-                {&poezd, {2, 0, 1}, text_verdict::not_russian},
-            };
-            for (const auto& r : rows) {
-                const bytes cipher = encipher(*r.text, right);
-                const int n = static_cast<int>(r.key.size());
-                bytes plain(cipher.size(), 0);
-                decipher_letters(cipher.data(), cipher.size(), r.key.data(), n, plain.data());
-                EXPECT_EQ(judge_plaintext(plain.data(), plain.size(), r.key.data(), n), r.verdict)
-                    << r.text->size() << " letters, key of " << n;
-            }
-        }
+// decipher's verdict on a whole short text by the key it was deciphered with: the right key's text
+// reads as Russian; a near miss's (two columns swapped) and another length's do not.
+TEST(KeySearch, JudgesAShortTextByItsKey) {
+    const bytes zavtra = // завтра утром приеду поездом жди меня на вокзале: 40 letters
+        "\xE7\xE0\xE2\xF2\xF0\xE0\xF3\xF2\xF0\xEE\xEC\xEF\xF0\xE8\xE5\xE4\xF3\xEF\xEE\xE5"
+        "\xE7\xE4\xEE\xEC\xE6\xE4\xE8\xEC\xE5\xED\xFF\xED\xE0\xE2\xEE\xEA\xE7\xE0\xEB\xE5"_b;
+    const bytes poezd = // мы поехали в город рано утром поезд шел медленно ...: 95 letters
+        "\xEC\xFB\xEF\xEE\xE5\xF5\xE0\xEB\xE8\xE2\xE3\xEE\xF0\xEE\xE4\xF0\xE0\xED\xEE\xE2"
+        "\xF3\xF2\xF0\xEE\xEC\xEF\xEE\xE5\xE7\xE4\xF8\xE5\xEB\xEC\xE5\xE4\xEB\xE5\xED\xED"
+        "\xEE\xED\xE5\xF1\xEF\xE5\xF8\xE0\xE7\xE0\xEE\xEA\xED\xEE\xEC\xEF\xEB\xFB\xEB\xE8"
+        "\xEF\xEE\xEB\xFF\xE8\xEB\xE5\xF1\xE0\xE0\xE4\xEE\xF0\xEE\xE3\xE0\xEA\xE0\xE7\xE0"
+        "\xEB\xE0\xF1\xFC\xE1\xE5\xF1\xEA\xEE\xED\xE5\xF7\xED\xEE\xE9"_b;
+    const std::vector<std::int32_t> right = {6, 3, 1, 2, 4, 0, 5};
+    const struct {
+        const bytes* text;
+        std::vector<std::int32_t> key;
+        text_verdict verdict;
+    } rows[] = {
+        {&zavtra, right, text_verdict::russian},
+        {&zavtra, {6, 3, 1, 2, 0, 4, 5}, text_verdict::not_russian},
+        {&poezd, right, text_verdict::russian},
+        {&poezd, {6, 3, 1, 4, 2, 0, 5}, text_verdict::not_russian},
+        {&poezd, {2, 0, 1}, text_verdict::not_russian},
+    };
+    for (const auto& r : rows) {
+        const bytes cipher = encipher(*r.text, right);
+        const int n = static_cast<int>(r.key.size());
+        bytes plain(cipher.size(), 0);
+        decipher_letters(cipher.data(), cipher.size(), r.key.data(), n, plain.data());
+        EXPECT_EQ(judge_plaintext(plain.data(), plain.size(), r.key.data(), n), r.verdict)
+            << r.text->size() << " letters, key of " << n;
+    }
+}
 
-    } // namespace
+} // namespace
