@@ -3,6 +3,7 @@
 #pragma once
 
 #include "analysis/key_search.hpp"
+#include "cipher/text_stream.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -25,5 +26,5 @@ text_verdict judge_candidate(const key_candidate& best);
 // may be of a kind the model knows less well.
 inline constexpr double plain_bits_limit = 5.25;
 inline constexpr std::size_t plain_judged_letters = 100;
-inline constexpr std::size_t plain_judged_most = 1000;
+inline constexpr std::size_t plain_judged_most = summary_start_letters;
 text_verdict judge_plaintext(const std::uint8_t* letters, std::size_t size);

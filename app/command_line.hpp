@@ -1,6 +1,8 @@
 // How a tool is called: its options and operands, read from the command line.
 #pragma once
 
+#include "cipher/key_order.hpp"
+
 #include <string>
 #include <vector>
 
@@ -29,7 +31,7 @@ struct run_request {
     output_encoding encoding = output_encoding::as_input;
     std::vector<const char*> cribs; // --crib, as given
     int shortest = 1;               // --length: the key lengths tried
-    int longest = 9;
+    int longest = max_key_length;
     int top = 0;        // --top: how many candidates are listed; 0 for the default
     bool words = false; // --words: the plaintext's word breaks put back
     const char* input_name = nullptr;

@@ -108,7 +108,8 @@ int get_key(run_context& run, const run_request& request,
     key_word key{};
     const int n = cut_key(line, key);
     if (line.size() > key.size() - 1) {
-        std::fprintf(stderr, "%s: the key is cut to its first 9 characters: ", run.program());
+        std::fprintf(stderr, "%s: the key is cut to its first %d characters: ", run.program(),
+                     max_key_length);
         write_windows_1251(stderr, reinterpret_cast<const std::uint8_t*>(key.data()),
                            key.size() - 1);
         std::fputc('\n', stderr);

@@ -5,6 +5,7 @@
 #include "analysis/word_breaks.hpp"
 #include "app/cipher_table.hpp"
 #include "app/file_checks.hpp"
+#include "app/fixed_text.hpp"
 #include "app/key_line.hpp"
 #include "app/platform.hpp"
 #include "app/skipped_bytes_note.hpp"
@@ -21,32 +22,34 @@
 
 namespace {
 
-constexpr tool_interface tool = {
-    "crack",
-    false,
-    true,
-    false,
-    "[CRYPT [DECRYPT]]",
-    "Finds the key of CRYPT (default Crypt.txt) from the text alone, lists the best candidates,\n"
-    "best first, and deciphers CRYPT into DECRYPT (default Decrypt.txt) with the best one. A\n"
-    "candidate's key word, given to decipher, gives the same plaintext. A file named - is\n"
-    "standard input or output; when the plaintext goes to standard output, the candidates go\n"
-    "to standard error. Files may be Windows-1251 or UTF-8.\n"
+constexpr auto description =
+    literal(
+        "Finds the key of CRYPT (default Crypt.txt) from the text alone, lists the best "
+        "candidates,\n"
+        "best first, and deciphers CRYPT into DECRYPT (default Decrypt.txt) with the best one. A\n"
+        "candidate's key word, given to decipher, gives the same plaintext. A file named - is\n"
+        "standard input or output; when the plaintext goes to standard output, the candidates go\n"
+        "to standard error. Files may be Windows-1251 or UTF-8.\n"
+        "\n"
+        "  -q, --quiet          no candidate list; warnings and errors still show\n"
+        "  -e, --encoding=ENC   the output in ENC, utf-8 or windows-1251 (default: the input's)\n"
+        "      --crib=WORD      a word the plaintext holds, in any case (repeatable)\n"
+        "      --length=N[-M]   try only key lengths N to M, from 1 to ") +
+    decimal<max_key_length>() +
     "\n"
-    "  -q, --quiet          no candidate list; warnings and errors still show\n"
-    "  -e, --encoding=ENC   the output in ENC, utf-8 or windows-1251 (default: the input's)\n"
-    "      --crib=WORD      a word the plaintext holds, in any case (repeatable)\n"
-    "      --length=N[-M]   try only key lengths N to M, from 1 to 9\n"
-    "      --top=N          list N candidates (default 5)\n"
+    "      --top=N          list N candidates (default " +
+    decimal<max_candidates>() +
+    ")\n"
     "      --table          draw the cipher for the key found on standard error: the key over\n"
     "                       its columns, the order they are read in, and the first block\n"
     "      --words          the plaintext in words, its word breaks guessed by a model of\n"
     "                       Russian; lines of at most 72 characters\n"
     "For example:\n"
-    "  crack --crib WORD intercepted.txt - | head -c 200\n",
-    "Crypt.txt",
-    "Decrypt.txt",
-    true};
+    "  crack --crib WORD intercepted.txt - | head -c 200\n";
+
+constexpr tool_interface tool = {
+    "crack",     false,         true, false, "[CRYPT [DECRYPT]]", description.c_str(),
+    "Crypt.txt", "Decrypt.txt", true};
 
 constexpr std::size_t shown_letters = 40;
 

@@ -1,5 +1,6 @@
 #include "cipher/text_stream.hpp"
 
+#include "cipher/alphabet.hpp"
 #include "cipher/letter_stream.hpp"
 #include "cipher/transposition.hpp"
 
@@ -55,8 +56,7 @@ text_writer writer_for(const letter_reader& reader, const stream_extras& extras)
 }
 
 bool write_mark(std::FILE* out) {
-    static constexpr std::uint8_t mark[] = {0xEF, 0xBB, 0xBF};
-    return std::fwrite(mark, 1, sizeof mark, out) == sizeof mark;
+    return std::fwrite(utf8_mark.data(), 1, utf8_mark.size(), out) == utf8_mark.size();
 }
 
 bool write_out(std::FILE* out, text_writer& writer, const std::uint8_t* text, std::size_t size) {

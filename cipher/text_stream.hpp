@@ -38,9 +38,11 @@ enum class stream_fault { none, read, write };
 // filter, when given, is handed decipher's plaintext a piece at a time, in order, last true
 // with the final piece (after a failed read too), and returns the Windows-1251 text written in
 // its place, which stays its own.
+// A summary keeps as much of the plaintext's start as the tools judge a text by.
+inline constexpr std::size_t summary_start_letters = 1000;
 struct stream_summary {
     std::uint64_t letters = 0;
-    std::array<std::uint8_t, 1000> start{};
+    std::array<std::uint8_t, summary_start_letters> start{};
     std::size_t start_size = 0;
 };
 struct plaintext_filter {
