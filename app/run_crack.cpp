@@ -9,8 +9,9 @@
 #include "app/key_line.hpp"
 #include "app/platform.hpp"
 #include "app/skipped_bytes_note.hpp"
+#include "app/stream_run.hpp"
 #include "app/tool.hpp"
-#include "cipher/letter_stream.hpp"
+#include "cipher/letter_reader.hpp"
 #include "cipher/text_stream.hpp"
 #include "cipher/transposition.hpp"
 
@@ -47,9 +48,13 @@ constexpr auto description =
     "For example:\n"
     "  crack --crib WORD intercepted.txt - | head -c 200\n";
 
-constexpr tool_interface tool = {
-    "crack",     false,         true, false, "[CRYPT [DECRYPT]]", description.c_str(),
-    "Crypt.txt", "Decrypt.txt", true};
+constexpr tool_interface tool = {.program = "crack",
+                                 .takes_search = true,
+                                 .operands = "[CRYPT [DECRYPT]]",
+                                 .description = description.c_str(),
+                                 .input_name = "Crypt.txt",
+                                 .output_name = "Decrypt.txt",
+                                 .takes_words = true};
 
 constexpr std::size_t shown_letters = 40;
 
@@ -105,20 +110,14 @@ bool search_asked(run_context& run, const run_request& request, search_options& 
     return true;
 }
 
-int crack_run(run_context& run, const run_request& request) {
+int crack_as_asked(run_context& run, const run_request& request) {
     const char* input_name = request.input_name;
     const char* output_name = request.output_name;
 
     std::FILE* in = nullptr;
     letter_reader reader;
-    int open_error = 0;
-    switch (open_text(run, input_name, output_name, in, reader, open_error)) {
-    case text_check::missing:
-        run.report_errno(input_name, open_error);
-        return finish_run(run, in, 1);
-    case text_check::refused: return finish_run(run, in, 1);
-    case text_check::ready: break;
-    }
+    if (const auto status = open_run_text(run, request, in, reader))
+        return *status;
     // After the text is opened: a run short of memory is told so by its first file.
     search_options options;
     if (!search_asked(run, request, options))
@@ -151,10 +150,8 @@ int crack_run(run_context& run, const run_request& request) {
     // A text that is not Russian has no runner-up worth naming.
     const text_verdict verdict = judge_candidate(found[0]);
     if (verdict == text_verdict::not_russian)
-        std::fprintf(stderr,
-                     "%s: no key gives Russian text; is %s enciphered this way, in Windows-1251 "
-                     "or UTF-8?\n",
-                     run.program(), shown_input_name(input_name));
+        run.say({"no key gives Russian text; is ", shown_input_name(input_name),
+                 " enciphered this way, in Windows-1251 or UTF-8?"});
     else if (verdict == text_verdict::too_short_to_tell)
         say_too_few(run, request, held);
     else if (found.size() > 1 && close_call(found[0], found[1]))
@@ -184,5 +181,5 @@ int crack_run(run_context& run, const run_request& request) {
 } // namespace
 
 int run_crack(int argc, char** argv) {
-    return run_guarded(tool, crack_run, argc, argv);
+    return run_guarded(tool, crack_as_asked, argc, argv);
 }

@@ -1,7 +1,7 @@
 #include "cipher/transposition.hpp"
 
 #include "cipher/alphabet.hpp"
-#include "cipher/letter_stream.hpp"
+#include "cipher/letter_reader.hpp"
 #include "cipher/simd.hpp"
 
 #include <algorithm>
