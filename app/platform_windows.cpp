@@ -321,10 +321,6 @@ std::FILE* open_file(const char* name, const char* mode) {
     return _wfopen(widen(name).c_str(), widen(mode).c_str());
 }
 
-void remove_file(const char* name) {
-    _wunlink(widen(name).c_str());
-}
-
 console_read read_console_key(std::string& line) {
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;

@@ -1,6 +1,5 @@
 #include "cipher/text_writer.hpp"
 
-#include "cipher/alphabet.hpp"
 #include "cipher/letter_kernels.hpp"
 
 #include <algorithm>
@@ -19,9 +18,4 @@ bool write_text(std::FILE* out, const std::uint8_t* text, std::size_t size, text
         done += piece;
     }
     return true;
-}
-
-bool write_byte_order_mark(std::FILE* out, const letter_reader& reader) {
-    const bool marked = reader.byte_order_mark && reader.encoding == text_encoding::utf8;
-    return !marked || std::fwrite(utf8_mark.data(), 1, utf8_mark.size(), out) == utf8_mark.size();
 }
