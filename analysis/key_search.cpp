@@ -1,8 +1,10 @@
 #include "analysis/key_search.hpp"
 
 #include "analysis/boundary_model.hpp"
+#include "analysis/candidate_score.hpp"
 #include "analysis/crib_fit.hpp"
 #include "analysis/language_model.hpp"
+#include "cipher/alphabet.hpp"
 #include "cipher/transposition.hpp"
 
 #include <algorithm>
@@ -319,19 +321,9 @@ void search_by_columns(kept_orders& kept) {
         }
 }
 
-double log2_factorial(int n) {
-    double bits = 0;
-    for (int k = 2; k <= n; ++k)
-        bits += std::log2(k);
-    return bits;
-}
-
-// Per 4-gram, so that lengths analysing different numbers of letters compare.
 void set_score(key_candidate& c) {
-    const double grams = static_cast<double>(std::max<std::size_t>(c.letters, 4) - 3);
-    const double bits = static_cast<double>(c.cost) / cost_steps_per_bit;
-    c.bits_per_gram = bits / grams;
-    c.score = (bits + key_space_weight * log2_factorial(c.n)) / grams;
+    c.bits_per_gram = static_cast<double>(c.cost) / cost_steps_per_bit / weighed_grams(c.letters);
+    c.score = candidate_score(c.cost, c.letters, c.n, key_space_weight);
 }
 
 } // namespace
@@ -349,10 +341,10 @@ std::int64_t order_cost(const std::uint8_t* letters, std::size_t size, bool comp
 std::vector<std::uint8_t> crib_letters(const std::uint8_t* text, std::size_t size) {
     std::vector<std::uint8_t> letters;
     for (std::size_t i = 0; i < size; ++i)
-        if (text[i] >= 0xC0U)
-            letters.push_back(static_cast<std::uint8_t>(text[i] | 0x20U));
-        else if ((text[i] | 0x10U) == 0xB8U) // Ё, ё
-            letters.push_back(0xE5);
+        if (is_letter_byte(text[i]))
+            letters.push_back(lowercase_letter(text[i]));
+        else if (text[i] == upper_yo || text[i] == lower_yo)
+            letters.push_back(lower_ye);
     return letters;
 }
 

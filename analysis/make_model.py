@@ -2,14 +2,15 @@
 """Builds the language model that crack and decipher judge text with, from the Russian text of
 four Debian packages and of nine authors in the public domain, and nothing else:
 
-    analysis/make_model.py [--debs DIR] [--excerpts DIR] [--output FILE] [--boundary-output FILE]
+    analysis/make_model.py --literature DIR [--debs DIR] [--excerpts DIR] [--output FILE]
+                           [--boundary-output FILE]
 
 Sources and their licences:
   developers-reference-ru 12.18   GPL-2+
   debian-faq-ru 11.1              the Debian FAQ's notice (free to copy and change)
   maint-guide-ru 1.2.53           GPL-2+
   manpages-ru 4.18.1-1            GPL-3+
-  ../shared/corpus/ru-literature/*.txt.xz: Blok, Bryusov, Dostoevsky, Gogol, Gorky, Herzen,
+  DIR/*.txt.xz (--literature): Blok, Bryusov, Dostoevsky, Gogol, Gorky, Herzen,
   Lermontov, Nekrasov, Pushkin; public domain, from the RusLit collection (d0rj/RusLit, commit
   4509680)
 
@@ -58,8 +59,6 @@ SOURCES = [
     "usr/share/doc/maint-guide-ru/html/*.ru.html",
     "usr/share/man/ru/man*/*.gz",
 ]
-# The corpus lies beside the checkout, or beside the folder of worktrees that holds it.
-LITERATURE = ["../shared/corpus/ru-literature", "../../shared/corpus/ru-literature"]
 LITERATURE_SOURCE = "public domain, RusLit (d0rj/RusLit, commit 4509680)"
 PIECE = 20000
 ALPHABET = 32
@@ -388,8 +387,7 @@ def main():
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser()
     parser.add_argument("--debs", help="a folder holding the four .deb files")
-    found = [p for p in (os.path.join(here, "..", f) for f in LITERATURE) if os.path.isdir(p)]
-    parser.add_argument("--literature", default=os.path.normpath(found[0]) if found else None,
+    parser.add_argument("--literature", required=True,
                         help="the folder of the authors' .txt.xz files")
     parser.add_argument("--excerpts", help="write the testing and tuning letters here")
     parser.add_argument("--output", default=os.path.join(here, "russian_model.inc"))
@@ -410,7 +408,7 @@ def main():
         for name, text in documents(root):
             split[split_of(name)].append(text)
     books = {"train": [], "tune": [], "test": []}
-    for name, text in literature(args.literature or "."):
+    for name, text in literature(args.literature):
         books[split_of(name)].append(text)
     if not books["train"]:  # also when the folder is not found
         sys.exit(f"make_model.py: no .txt.xz files in {args.literature}")

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "analysis/key_search.hpp"
+#include "cipher/text_stream.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -25,7 +26,7 @@ text_verdict judge_candidate(const key_candidate& best);
 // the right key, whose text may be of a kind the model knows less well.
 inline constexpr double plain_bits_limit = 5.25;
 inline constexpr std::size_t plain_judged_letters = 100;
-inline constexpr std::size_t plain_judged_most = 1000;
+inline constexpr std::size_t plain_judged_most = summary_start_letters;
 // A whole text of plain_short_letters up to plain_judged_letters is judged too, where a wrong
 // key's text varies more and can read nearly as Russian, as a key one swap of two columns from the
 // right one does: such a text is not Russian from short_bits_limit bits a letter, or when swapping

@@ -106,14 +106,16 @@ bool read_number(const char* text, int first, int last, int& value) {
     return value >= first && value <= last;
 }
 
-// N or N-M, 1 to 9.
+// N or N-M, 1 to max_key_length.
 bool read_lengths(const char* text, int& shortest, int& longest) {
     const std::string s(text);
     const std::size_t dash = s.find('-');
     if (dash == std::string::npos)
-        return read_number(text, 1, 9, shortest) && read_number(text, 1, 9, longest);
-    return read_number(s.substr(0, dash).c_str(), 1, 9, shortest) &&
-           read_number(s.substr(dash + 1).c_str(), 1, 9, longest) && shortest <= longest;
+        return read_number(text, 1, max_key_length, shortest) &&
+               read_number(text, 1, max_key_length, longest);
+    return read_number(s.substr(0, dash).c_str(), 1, max_key_length, shortest) &&
+           read_number(s.substr(dash + 1).c_str(), 1, max_key_length, longest) &&
+           shortest <= longest;
 }
 
 } // namespace
@@ -180,7 +182,8 @@ run_request parse_command_line(const tool_interface& tool, int argc, char** argv
             if (!read_lengths(optarg, request.shortest, request.longest))
                 return usage_error(
                     tool, request,
-                    text_of("invalid key length '%s'; give N or N-M, from 1 to 9", optarg));
+                    text_of("invalid key length '%s'; give N or N-M, from 1 to ", optarg) +
+                        std::to_string(max_key_length));
             continue;
         case top:
             if (!read_number(optarg, 1, 100, request.top))

@@ -1,19 +1,22 @@
 // How a tool is called: its options and operands, read from the command line.
 #pragma once
 
+#include "cipher/key_order.hpp"
+
+#include <optional>
 #include <string>
 #include <vector>
 
-// What a tool takes, and what --help says of it.
+// What a tool takes, and what --help says of it; filled by name.
 struct tool_interface {
-    const char* program;
-    bool takes_key;          // -k KEY, --key=KEY
-    bool takes_search;       // --crib WORD, --length N[-M], --top N
-    bool takes_verbose;      // -v, --verbose
-    const char* operands;    // as the usage line shows them
-    const char* description; // the rest of --help
-    const char* input_name;  // the operands' defaults
-    const char* output_name;
+    const char* program = nullptr;
+    bool takes_key = false;            // -k KEY, --key=KEY
+    bool takes_search = false;         // --crib WORD, --length N[-M], --top N
+    bool takes_verbose = false;        // -v, --verbose
+    const char* operands = nullptr;    // as the usage line shows them
+    const char* description = nullptr; // the rest of --help
+    const char* input_name = nullptr;  // the operands' defaults
+    const char* output_name = nullptr;
     bool takes_words = false; // --words
 };
 
@@ -29,14 +32,14 @@ struct run_request {
     output_encoding encoding = output_encoding::as_input;
     std::vector<const char*> cribs; // --crib, as given
     int shortest = 1;               // --length: the key lengths tried
-    int longest = 9;
+    int longest = max_key_length;
     int top = 0;        // --top: how many candidates are listed; 0 for the default
     bool words = false; // --words: the plaintext's word breaks put back
     const char* input_name = nullptr;
     const char* output_name = nullptr;
-    // When not -1, the run is over (--help, --version, a usage error): `output` is for
-    // standard output and `message` for standard error, each as it is to be written.
-    int status = -1;
+    // Set when the run is over (--help, --version, a usage error): `output` is for standard
+    // output and `message` for standard error, each as it is to be written.
+    std::optional<int> status;
     std::string output;
     std::string message;
 };

@@ -26,8 +26,8 @@ file_identity output_identity(const char* out_name) {
 }
 
 void say_same_file(const run_context& run, const char* in_name, const char* out_name) {
-    std::fprintf(stderr, "%s: %s and %s are the same file\n", run.program(),
-                 shown_input_name(in_name), shown_output_name(out_name));
+    run.say(
+        {shown_input_name(in_name), " and ", shown_output_name(out_name), " are the same file"});
 }
 
 } // namespace
@@ -69,6 +69,21 @@ text_check open_text(run_context& run, const char* name, const char* out_name, s
 void close_text(std::FILE* in) {
     if (in != nullptr && in != stdin)
         std::fclose(in);
+}
+
+std::optional<int> open_run_text(run_context& run, const run_request& request, std::FILE*& in,
+                                 letter_reader& reader, missing_text missing) {
+    int open_error = 0;
+    switch (open_text(run, request.input_name, request.output_name, in, reader, open_error)) {
+    case text_check::ready: return std::nullopt;
+    case text_check::refused: break;
+    case text_check::missing:
+        if (missing != nullptr)
+            return missing(run, request, open_error);
+        run.report_errno(request.input_name, open_error);
+        break;
+    }
+    return finish_run(run, in, 1);
 }
 
 bool refuse_same_file(run_context& run, std::FILE* in, const char* in_name, const char* out_name) {

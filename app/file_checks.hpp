@@ -6,9 +6,10 @@
 #include "app/command_line.hpp"
 #include "app/output_file.hpp"
 #include "app/run_context.hpp"
-#include "cipher/letter_stream.hpp"
+#include "cipher/letter_reader.hpp"
 
 #include <cstdio>
+#include <optional>
 
 // Whether name is standard input: "-", or another name of what descriptor 0 reads, such as
 // /dev/stdin or the very file redirected to it.
@@ -31,6 +32,15 @@ enum class text_check {
 text_check open_text(run_context& run, const char* name, const char* out_name, std::FILE*& in,
                      letter_reader& reader, int& open_error);
 void close_text(std::FILE* in);
+
+// What a tool does when its text cannot be opened: reports it, and returns the run's status.
+using missing_text = int (*)(run_context& run, const run_request& request, int open_error);
+
+// open_text for a run's input: empty when the text is ready. Else the run is over and its status
+// is returned: a text that cannot be opened is handed to missing, or by default reported under
+// its name, and in is closed.
+std::optional<int> open_run_text(run_context& run, const run_request& request, std::FILE*& in,
+                                 letter_reader& reader, missing_text missing = nullptr);
 
 // Whether writing out_name would overwrite what in reads; reported as such.
 bool refuse_same_file(run_context& run, std::FILE* in, const char* in_name, const char* out_name);

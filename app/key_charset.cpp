@@ -1,6 +1,8 @@
 #include "app/key_charset.hpp"
 
 #include "app/platform.hpp"
+#include "cipher/alphabet.hpp"
+#include "cipher/utf8_rules.hpp"
 
 #include <algorithm>
 #include <array>
@@ -22,7 +24,7 @@ int windows_1251_of(char32_t c) {
     if (c < 0x80)
         return static_cast<int>(c);
     if (c >= 0x0410 && c <= 0x044F)
-        return static_cast<int>(c - 0x0410 + 0xC0);
+        return static_cast<int>(c - 0x0410 + first_letter);
     const auto* at = std::find(upper_half.begin(), upper_half.end(), c);
     return c != 0 && at != upper_half.end() ? static_cast<int>(0x80 + (at - upper_half.begin()))
                                             : -1;
@@ -30,25 +32,18 @@ int windows_1251_of(char32_t c) {
 
 // Decodes the character at text[i], strictly; advances i past it. False when malformed.
 bool next_character(const std::string& text, std::size_t& i, char32_t& c) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    const std::size_t size = lead < 0x80   ? 1
-                             : lead < 0xC2 ? 0
-                             : lead < 0xE0 ? 2
-                             : lead < 0xF0 ? 3
-                             : lead < 0xF5 ? 4
-                                           : 0;
+    const auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(text[k]); };
+    const std::uint8_t lead = byte(i);
+    const std::size_t size = utf8_length(lead);
     if (size == 0 || i + size > text.size())
         return false;
-    c = size == 1 ? lead : static_cast<char32_t>(lead & (0x7F >> size));
+    c = size == 1 ? lead : static_cast<char32_t>(lead & (0x7FU >> size));
     for (std::size_t k = 1; k < size; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80)
+        const utf8_byte_range range = utf8_continuation(lead, k == 1);
+        if (byte(i + k) < range.low || byte(i + k) > range.high)
             return false;
         c = (c << 6) | (byte(i + k) & 0x3FU);
     }
-    const bool overlong = (size == 3 && c < 0x800) || (size == 4 && c < 0x10000);
-    if (overlong || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-        return false;
     i += size;
     return true;
 }

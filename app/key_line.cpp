@@ -1,5 +1,6 @@
 #include "app/key_line.hpp"
 
+#include "app/fixed_text.hpp"
 #include "app/key_charset.hpp"
 #include "app/platform.hpp"
 
@@ -108,10 +109,9 @@ int get_key(run_context& run, const run_request& request,
     key_word key{};
     const int n = cut_key(line, key);
     if (line.size() > key.size() - 1) {
-        std::fprintf(stderr, "%s: the key is cut to its first 9 characters: ", run.program());
-        write_windows_1251(stderr, reinterpret_cast<const std::uint8_t*>(key.data()),
-                           key.size() - 1);
-        std::fputc('\n', stderr);
+        static constexpr auto cut =
+            literal("the key is cut to its first ") + decimal<max_key_length>() + " characters: ";
+        run.say(cut.c_str(), reinterpret_cast<const std::uint8_t*>(key.data()), key.size() - 1);
     }
     fill_column_order(order.data(), n, key.data());
     if (used != nullptr)

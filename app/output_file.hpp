@@ -1,7 +1,10 @@
-// The file a run writes, owned: written in place, or made beside the old one and put in its
-// place only when whole. What is not finished is taken back when the owner goes, so an early
-// return or an allocation failure leaves no new file behind.
+// The file a run writes, owned, and the end of a run with it: written in place, or made beside
+// the old one and put in its place only when whole. What is not finished is taken back when the
+// owner goes, so an early return or an allocation failure leaves no new file behind.
 #pragma once
+
+#include "app/platform.hpp"
+#include "app/run_context.hpp"
 
 #include <cstdio>
 #include <string>
@@ -29,8 +32,8 @@ class output_file {
     bool through() const { return through_; }
 
     // Closes the file, standard output excepted; a replacing one is first made durable and put
-    // in place. False and errno on failure; owner_only as commit_beside sets it.
-    bool finish(bool& owner_only);
+    // in place, or removed when it cannot be.
+    close_failure finish();
 
     // Closes the file; a replacing one is removed, the old file staying as it was.
     void discard();
@@ -41,3 +44,10 @@ class output_file {
     std::string temp_name_; // of the new file, while replacing
     std::string target_;    // the name it is to take
 };
+
+// Closes in (standard input excepted) and finishes out: a file written in place is closed, a
+// replacing one put in place when status is 0 and discarded otherwise; standard output is
+// checked first, so that a run that reports a failure changes nothing. A failure the run has
+// not reported yet is reported, and turns a status of 0 into 1. Returns the status.
+int finish_run(run_context& run, std::FILE* in, output_file& out, const char* out_name, int status);
+int finish_run(run_context& run, std::FILE* in, int status);

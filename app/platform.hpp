@@ -72,12 +72,17 @@ int refuses_replacement(const char* name);
 // removes it first. nullptr and errno on failure.
 std::FILE* create_beside(const char* name, std::string& temp_name);
 
+// Why a file could not be closed, or put in the place of another: error is 0 when it was.
+struct close_failure {
+    int error = 0;
+    bool owner_only = false; // the folder refuses the rename to anyone but the file's owner
+};
+
 // Writes temp out to the disk, closes it and puts it in the place of name in one step, then
 // makes the rename itself durable: name is either the old file or the new one, never half of
-// either. False and errno on failure, temp closed either way. A rename the folder refuses to
-// anyone but the file's owner fails with EPERM and sets owner_only.
-bool commit_beside(std::FILE* temp, const std::string& temp_name, const char* name,
-                   bool& owner_only);
+// either. temp is closed either way. A rename the folder refuses to anyone but the file's owner
+// fails with EPERM and owner_only.
+close_failure commit_beside(std::FILE* temp, const std::string& temp_name, const char* name);
 
 // Closes temp, unless it is null, and removes the file.
 void discard_beside(std::FILE* temp, const std::string& temp_name);

@@ -328,9 +328,8 @@ std::FILE* create_beside(const char* name, std::string& temp_name) {
     return file;
 }
 
-bool commit_beside(std::FILE* temp, const std::string& temp_name, const char* name,
-                   bool& owner_only) {
-    owner_only = false;
+close_failure commit_beside(std::FILE* temp, const std::string& temp_name, const char* name) {
+    bool owner_only = false;
     // On the disk before it takes the old file's place: after a crash, name is one of the
     // two, never an empty file.
     bool done = std::fflush(temp) == 0 && fsync(fileno(temp)) == 0;
@@ -361,8 +360,7 @@ bool commit_beside(std::FILE* temp, const std::string& temp_name, const char* na
             close(dir);
         }
     }
-    errno = error;
-    return done;
+    return {done ? 0 : (error != 0 ? error : EIO), owner_only};
 }
 
 void discard_beside(std::FILE* temp, const std::string& temp_name) {

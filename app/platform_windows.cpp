@@ -261,9 +261,7 @@ std::FILE* create_beside(const char* name, std::string& temp_name) {
     return nullptr;
 }
 
-bool commit_beside(std::FILE* temp, const std::string& temp_name, const char* name,
-                   bool& owner_only) {
-    owner_only = false;
+close_failure commit_beside(std::FILE* temp, const std::string& temp_name, const char* name) {
     bool done = std::fflush(temp) == 0 && FlushFileBuffers(handle_of(temp)) != 0;
     int error = done ? 0 : write_failure(temp, errno != 0 ? errno : EIO);
     if (std::fclose(temp) != 0 && done) {
@@ -277,8 +275,7 @@ bool commit_beside(std::FILE* temp, const std::string& temp_name, const char* na
     }
     if (done)
         unfinished.store(false, std::memory_order_release);
-    errno = error;
-    return done;
+    return {done ? 0 : error, false};
 }
 
 void discard_beside(std::FILE* temp, const std::string& temp_name) {
@@ -322,10 +319,6 @@ char** command_line_arguments(int argc, char** argv) {
 
 std::FILE* open_file(const char* name, const char* mode) {
     return _wfopen(widen(name).c_str(), widen(mode).c_str());
-}
-
-void remove_file(const char* name) {
-    _wunlink(widen(name).c_str());
 }
 
 console_read read_console_key(std::string& line) {

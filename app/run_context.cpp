@@ -19,8 +19,29 @@ void run_context::report_errno(const char* what, int error) const {
     report(what, std::strerror(error));
 }
 
+void run_context::report_errno(const char* what, int error, const char* note) const {
+    std::fprintf(stderr, "%s: %s: %s (%s)\n", program_, what, std::strerror(error), note);
+}
+
 void run_context::say(const char* message) const {
     std::fprintf(stderr, "%s: %s\n", program_, message);
+}
+
+void run_context::say(std::initializer_list<const char*> parts) const {
+    std::fprintf(stderr, "%s: ", program_);
+    for (const char* part : parts)
+        std::fputs(part, stderr);
+    std::fputc('\n', stderr);
+}
+
+void run_context::say(const char* message, const std::uint8_t* text, std::size_t size) const {
+    std::fprintf(stderr, "%s: %s", program_, message);
+    write_windows_1251(stderr, text, size);
+    std::fputc('\n', stderr);
+}
+
+void run_context::say_formed(const char* message) const {
+    std::fputs(message, stderr);
 }
 
 int run_context::flush_standard_output() {

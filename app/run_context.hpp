@@ -2,7 +2,10 @@
 // the order line go, and the first failure of standard output.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 
 class run_context {
   public:
@@ -22,8 +25,16 @@ class run_context {
     // "program: what: reason" on standard error.
     void report(const char* what, const char* reason) const;
     void report_errno(const char* what, int error) const;
-    // "program: message" on standard error.
+    // "program: what: reason (note)".
+    void report_errno(const char* what, int error, const char* note) const;
+    // "program: message" on standard error; the message in parts, so that one naming a file
+    // needs no memory.
     void say(const char* message) const;
+    void say(std::initializer_list<const char*> parts) const;
+    // "program: message" and Windows-1251 text[0, size) as the console shows it.
+    void say(const char* message, const std::uint8_t* text, std::size_t size) const;
+    // A message the command line has formed whole, program name and line breaks included.
+    void say_formed(const char* message) const;
 
     // Flushes standard output, keeping the reason of its first failure. Returns that reason, or
     // 0 while it has taken everything.

@@ -5,11 +5,13 @@
 #include "analysis/word_breaks.hpp"
 #include "app/cipher_table.hpp"
 #include "app/file_checks.hpp"
+#include "app/fixed_text.hpp"
 #include "app/key_line.hpp"
 #include "app/platform.hpp"
 #include "app/skipped_bytes_note.hpp"
+#include "app/stream_run.hpp"
 #include "app/tool.hpp"
-#include "cipher/letter_stream.hpp"
+#include "cipher/letter_reader.hpp"
 #include "cipher/text_stream.hpp"
 #include "cipher/transposition.hpp"
 
@@ -21,32 +23,38 @@
 
 namespace {
 
-constexpr tool_interface tool = {
-    "crack",
-    false,
-    true,
-    false,
-    "[CRYPT [DECRYPT]]",
-    "Finds the key of CRYPT (default Crypt.txt) from the text alone, lists the best candidates,\n"
-    "best first, and deciphers CRYPT into DECRYPT (default Decrypt.txt) with the best one. A\n"
-    "candidate's key word, given to decipher, gives the same plaintext. A file named - is\n"
-    "standard input or output; when the plaintext goes to standard output, the candidates go\n"
-    "to standard error. Files may be Windows-1251 or UTF-8.\n"
+constexpr auto description =
+    literal(
+        "Finds the key of CRYPT (default Crypt.txt) from the text alone, lists the best "
+        "candidates,\n"
+        "best first, and deciphers CRYPT into DECRYPT (default Decrypt.txt) with the best one. A\n"
+        "candidate's key word, given to decipher, gives the same plaintext. A file named - is\n"
+        "standard input or output; when the plaintext goes to standard output, the candidates go\n"
+        "to standard error. Files may be Windows-1251 or UTF-8.\n"
+        "\n"
+        "  -q, --quiet          no candidate list; warnings and errors still show\n"
+        "  -e, --encoding=ENC   the output in ENC, utf-8 or windows-1251 (default: the input's)\n"
+        "      --crib=WORD      a word the plaintext holds, in any case (repeatable)\n"
+        "      --length=N[-M]   try only key lengths N to M, from 1 to ") +
+    decimal<max_key_length>() +
     "\n"
-    "  -q, --quiet          no candidate list; warnings and errors still show\n"
-    "  -e, --encoding=ENC   the output in ENC, utf-8 or windows-1251 (default: the input's)\n"
-    "      --crib=WORD      a word the plaintext holds, in any case (repeatable)\n"
-    "      --length=N[-M]   try only key lengths N to M, from 1 to 9\n"
-    "      --top=N          list N candidates (default 5)\n"
+    "      --top=N          list N candidates (default " +
+    decimal<max_candidates>() +
+    ")\n"
     "      --table          draw the cipher for the key found on standard error: the key over\n"
     "                       its columns, the order they are read in, and the first block\n"
     "      --words          the plaintext in words, its word breaks guessed by a model of\n"
     "                       Russian; lines of at most 72 characters\n"
     "For example:\n"
-    "  crack --crib WORD intercepted.txt - | head -c 200\n",
-    "Crypt.txt",
-    "Decrypt.txt",
-    true};
+    "  crack --crib WORD intercepted.txt - | head -c 200\n";
+
+constexpr tool_interface tool = {.program = "crack",
+                                 .takes_search = true,
+                                 .operands = "[CRYPT [DECRYPT]]",
+                                 .description = description.c_str(),
+                                 .input_name = "Crypt.txt",
+                                 .output_name = "Decrypt.txt",
+                                 .takes_words = true};
 
 constexpr std::size_t shown_letters = 40;
 
@@ -102,20 +110,14 @@ bool search_asked(run_context& run, const run_request& request, search_options& 
     return true;
 }
 
-int crack_run(run_context& run, const run_request& request) {
+int crack_as_asked(run_context& run, const run_request& request) {
     const char* input_name = request.input_name;
     const char* output_name = request.output_name;
 
     std::FILE* in = nullptr;
     letter_reader reader;
-    int open_error = 0;
-    switch (open_text(run, input_name, output_name, in, reader, open_error)) {
-    case text_check::missing:
-        run.report_errno(input_name, open_error);
-        return finish_run(run, in, 1);
-    case text_check::refused: return finish_run(run, in, 1);
-    case text_check::ready: break;
-    }
+    if (const auto status = open_run_text(run, request, in, reader))
+        return *status;
     // After the text is opened: a run short of memory is told so by its first file.
     search_options options;
     if (!search_asked(run, request, options))
@@ -153,10 +155,8 @@ int crack_run(run_context& run, const run_request& request) {
     // A text that is not Russian has no runner-up worth naming.
     const text_verdict verdict = judge_candidate(found[0]);
     if (verdict == text_verdict::not_russian)
-        std::fprintf(stderr,
-                     "%s: no key gives Russian text; is %s enciphered this way, in Windows-1251 "
-                     "or UTF-8?\n",
-                     run.program(), shown_input_name(input_name));
+        run.say({"no key gives Russian text; is ", shown_input_name(input_name),
+                 " enciphered this way, in Windows-1251 or UTF-8?"});
     else if (verdict == text_verdict::too_short_to_tell)
         say_too_few(run, request, held);
     else if (found.size() > 1 && close_call(found[0], found[1]))
@@ -186,5 +186,5 @@ int crack_run(run_context& run, const run_request& request) {
 } // namespace
 
 int run_crack(int argc, char** argv) {
-    return run_guarded(tool, crack_run, argc, argv);
+    return run_guarded(tool, crack_as_asked, argc, argv);
 }

@@ -7,9 +7,10 @@
 #include "app/key_line.hpp"
 #include "app/platform.hpp"
 #include "app/skipped_bytes_note.hpp"
+#include "app/stream_run.hpp"
 #include "app/tool.hpp"
 #include "cipher/key_order.hpp"
-#include "cipher/letter_stream.hpp"
+#include "cipher/letter_reader.hpp"
 #include "cipher/text_stream.hpp"
 
 #include <array>
@@ -21,28 +22,27 @@
 namespace {
 
 constexpr tool_interface tool = {
-    "decipher",
-    true,
-    false,
-    false,
-    "[CRYPT [DECRYPT]]",
-    "Deciphers the letters of CRYPT (default Crypt.txt) into DECRYPT (default Decrypt.txt)\n"
-    "with the key word KEY, or one read from standard input after a prompt. A file named - is\n"
-    "standard input or output; text from standard input needs -k. Files may be Windows-1251\n"
-    "or UTF-8. A text that does not read as Russian is said to be so: the key may be wrong.\n"
-    "\n"
-    "  -q, --quiet          no prompt, no order line; warnings and errors still show\n"
-    "  -e, --encoding=ENC   the output in ENC, utf-8 or windows-1251 (default: the input's)\n"
-    "  -k, --key=KEY        the key word, instead of asking for it\n"
-    "      --table          draw the cipher for the key on standard error: the key over its\n"
-    "                       columns, the order they are read in, and the first block\n"
-    "      --words          the plaintext in words, its word breaks guessed by a model of\n"
-    "                       Russian; lines of at most 72 characters\n"
-    "For example:\n"
-    "  iconv -f KOI8-R -t UTF-8 letter.txt | decipher -q -k KEY - - | less\n",
-    "Crypt.txt",
-    "Decrypt.txt",
-    true};
+    .program = "decipher",
+    .takes_key = true,
+    .operands = "[CRYPT [DECRYPT]]",
+    .description =
+        "Deciphers the letters of CRYPT (default Crypt.txt) into DECRYPT (default Decrypt.txt)\n"
+        "with the key word KEY, or one read from standard input after a prompt. A file named - is\n"
+        "standard input or output; text from standard input needs -k. Files may be Windows-1251\n"
+        "or UTF-8. A text that does not read as Russian is said to be so: the key may be wrong.\n"
+        "\n"
+        "  -q, --quiet          no prompt, no order line; warnings and errors still show\n"
+        "  -e, --encoding=ENC   the output in ENC, utf-8 or windows-1251 (default: the input's)\n"
+        "  -k, --key=KEY        the key word, instead of asking for it\n"
+        "      --table          draw the cipher for the key on standard error: the key over its\n"
+        "                       columns, the order they are read in, and the first block\n"
+        "      --words          the plaintext in words, its word breaks guessed by a model of\n"
+        "                       Russian; lines of at most 72 characters\n"
+        "For example:\n"
+        "  iconv -f KOI8-R -t UTF-8 letter.txt | decipher -q -k KEY - - | less\n",
+    .input_name = "Crypt.txt",
+    .output_name = "Decrypt.txt",
+    .takes_words = true};
 
 // The output is made at the start of every run, this one too, but never when it is the
 // missing input under another name: that would make the ciphertext.
@@ -78,18 +78,14 @@ void say_what_was_off(const run_context& run, const char* in_name, const letter_
                 "the text alone)");
 }
 
-int decipher_run(run_context& run, const run_request& request) {
+int decipher_as_asked(run_context& run, const run_request& request) {
     const char* in_name = request.input_name;
     const char* out_name = request.output_name;
 
     std::FILE* in = nullptr;
     letter_reader reader;
-    int open_error = 0;
-    switch (open_text(run, in_name, out_name, in, reader, open_error)) {
-    case text_check::missing: return fail_to_open_input(run, request, open_error);
-    case text_check::refused: return finish_run(run, in, 1);
-    case text_check::ready: break;
-    }
+    if (const auto status = open_run_text(run, request, in, reader, fail_to_open_input))
+        return *status;
     output_file out;
     if (!open_output_apart(run, in, in_name, out_name, out))
         return finish_run(run, in, 1);
@@ -121,5 +117,5 @@ int decipher_run(run_context& run, const run_request& request) {
 } // namespace
 
 int run_decipher(int argc, char** argv) {
-    return run_guarded(tool, decipher_run, argc, argv);
+    return run_guarded(tool, decipher_as_asked, argc, argv);
 }

@@ -4,9 +4,10 @@
 #include "app/file_checks.hpp"
 #include "app/key_line.hpp"
 #include "app/skipped_bytes_note.hpp"
+#include "app/stream_run.hpp"
 #include "app/tool.hpp"
 #include "cipher/key_order.hpp"
-#include "cipher/letter_stream.hpp"
+#include "cipher/letter_reader.hpp"
 #include "cipher/text_stream.hpp"
 
 #include <array>
@@ -17,40 +18,36 @@
 namespace {
 
 constexpr tool_interface tool = {
-    "encipher",
-    true,
-    false,
-    true,
-    "[PLAIN [CRYPT]]",
-    "Enciphers the letters of PLAIN (default Plain.txt) into CRYPT (default Crypt.txt) with\n"
-    "the key word KEY, or one read from standard input after a prompt; decipher with the same\n"
-    "key gives them back. A file named - is standard input or output; text from standard\n"
-    "input needs -k. CRYPT is replaced only by a whole ciphertext. Files may be Windows-1251\n"
-    "or UTF-8. The letter yo (U+0401, U+0451) is enciphered as ye (U+0415, U+0435).\n"
-    "\n"
-    "  -q, --quiet          no prompt, no order line; warnings and errors still show\n"
-    "  -e, --encoding=ENC   the output in ENC, utf-8 or windows-1251 (default: the input's)\n"
-    "  -v, --verbose        say how many letters yo became ye\n"
-    "  -k, --key=KEY        the key word, instead of asking for it\n"
-    "      --table          draw the cipher for the key on standard error: the key over its\n"
-    "                       columns, the order they are read in, and the first block\n"
-    "For example:\n"
-    "  encipher -q -k KEY Plain.txt - | decipher -q -e utf-8 -k KEY - -\n",
-    "Plain.txt",
-    "Crypt.txt"};
+    .program = "encipher",
+    .takes_key = true,
+    .takes_verbose = true,
+    .operands = "[PLAIN [CRYPT]]",
+    .description =
+        "Enciphers the letters of PLAIN (default Plain.txt) into CRYPT (default Crypt.txt) with\n"
+        "the key word KEY, or one read from standard input after a prompt; decipher with the same\n"
+        "key gives them back. A file named - is standard input or output; text from standard\n"
+        "input needs -k. CRYPT is replaced only by a whole ciphertext. Files may be Windows-1251\n"
+        "or UTF-8. The letter yo (U+0401, U+0451) is enciphered as ye (U+0415, U+0435).\n"
+        "\n"
+        "  -q, --quiet          no prompt, no order line; warnings and errors still show\n"
+        "  -e, --encoding=ENC   the output in ENC, utf-8 or windows-1251 (default: the input's)\n"
+        "  -v, --verbose        say how many letters yo became ye\n"
+        "  -k, --key=KEY        the key word, instead of asking for it\n"
+        "      --table          draw the cipher for the key on standard error: the key over its\n"
+        "                       columns, the order they are read in, and the first block\n"
+        "For example:\n"
+        "  encipher -q -k KEY Plain.txt - | decipher -q -e utf-8 -k KEY - -\n",
+    .input_name = "Plain.txt",
+    .output_name = "Crypt.txt"};
 
-int encipher_run(run_context& run, const run_request& request) {
+int encipher_as_asked(run_context& run, const run_request& request) {
     const char* in_name = request.input_name;
     const char* out_name = request.output_name;
 
     std::FILE* in = nullptr;
     letter_reader reader;
-    int open_error = 0;
-    switch (open_text(run, in_name, out_name, in, reader, open_error)) {
-    case text_check::missing: run.report_errno(in_name, open_error); return finish_run(run, in, 1);
-    case text_check::refused: return finish_run(run, in, 1);
-    case text_check::ready: break;
-    }
+    if (const auto status = open_run_text(run, request, in, reader))
+        return *status;
     // Before the key is asked, so that a run that cannot write asks nothing.
     output_file out;
     if (!open_destination(run, in, in_name, out_name, out))
@@ -97,5 +94,5 @@ int encipher_run(run_context& run, const run_request& request) {
 } // namespace
 
 int run_encipher(int argc, char** argv) {
-    return run_guarded(tool, encipher_run, argc, argv);
+    return run_guarded(tool, encipher_as_asked, argc, argv);
 }

@@ -1,7 +1,7 @@
 // The I/O floor as one program: reads IN once in chunks of io_chunk_size and writes the first
 // COUNT bytes of it to OUT, emptied first, as the tool writes its plaintext. No work between
 // the copies, so the tool's time over this is what its work and its waits cost.
-#include "cipher/letter_stream.hpp"
+#include "cipher/letter_reader.hpp"
 
 #include <algorithm>
 #include <cstdint>

@@ -16,6 +16,7 @@
 // "judge", the verdicts and their scores on Russian, on KOI8-R and on random letters, and the
 // plaintext verdict on the right key and on a wrong one. With "short", decipher's verdict on whole
 // messages of 40 to 99 letters with the right key, random keys and near misses.
+#include "analysis/candidate_score.hpp"
 #include "analysis/key_search.hpp"
 #include "analysis/language_model.hpp"
 #include "analysis/verdict.hpp"
@@ -82,10 +83,6 @@ struct trial {
     std::vector<std::vector<bool>> right;
 };
 
-double log2_factorial(int n) {
-    return std::lgamma(n + 1.0) / std::log(2.0);
-}
-
 // The best candidate and the runner-up under weight w.
 std::pair<const key_candidate*, double> pick(const trial& t, double w, bool& right) {
     const key_candidate* best = &t.by_length[0][0]; // n = 1 has its one order
@@ -94,9 +91,7 @@ std::pair<const key_candidate*, double> pick(const trial& t, double w, bool& rig
     for (std::size_t k = 0; k < t.by_length.size(); ++k)
         for (std::size_t i = 0; i < t.by_length[k].size(); ++i) {
             const key_candidate& c = t.by_length[k][i];
-            const double grams = static_cast<double>(std::max<std::size_t>(c.letters, 4) - 3);
-            const double bits = static_cast<double>(c.cost) / cost_steps_per_bit;
-            const double rank = (bits + w * log2_factorial(c.n)) / grams;
+            const double rank = candidate_score(c.cost, c.letters, c.n, w);
             if (rank < best_rank) {
                 second = best_rank;
                 best_rank = rank;
@@ -106,8 +101,7 @@ std::pair<const key_candidate*, double> pick(const trial& t, double w, bool& rig
                 second = rank;
             }
         }
-    const double grams = static_cast<double>(std::max<std::size_t>(best->letters, 4) - 3);
-    return {best, (second - best_rank) * grams};
+    return {best, (second - best_rank) * weighed_grams(best->letters)};
 }
 
 trial run_trial(std::mt19937& rng, const std::vector<bytes>& docs, std::size_t length, int n) {

@@ -1,7 +1,7 @@
 // In-memory kernels, in bytes per second, for each vector level the processor has, and the
 // block loop over a file in the page cache for a range of buffer sizes.
 #include "cipher/key_order.hpp"
-#include "cipher/letter_stream.hpp"
+#include "cipher/letter_reader.hpp"
 #include "cipher/simd.hpp"
 #include "cipher/text_stream.hpp"
 #include "cipher/transposition.hpp"
@@ -129,7 +129,8 @@ void block_loop(benchmark::State& state) {
     for (auto _ : state) { // NOLINT(clang-analyzer-deadcode.DeadStores)
         std::rewind(in);
         letter_reader reader = make_letter_reader(in);
-        if (decipher_stream(reader, out, order, 9, buffer.get(), buffer_size) != stream_fault::none)
+        if (decipher_stream(reader, out, order, 9, buffer.get(), buffer_size).failure !=
+            stream_failure::none)
             state.SkipWithError("block loop failed");
     }
     count_bytes(state, text.size());

@@ -1,7 +1,7 @@
 // The yardstick: the same run done the literal way, one formatted read ("%c") per input byte
 // and one formatted write per output letter. Same files, same console, same output.
 #include "cipher/key_order.hpp"
-#include "cipher/letter_stream.hpp"
+#include "cipher/letter_reader.hpp"
 #include "cipher/transposition.hpp"
 
 #include <array>

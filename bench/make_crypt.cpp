@@ -3,7 +3,7 @@
 // letters with blanks, some punctuation and a CR LF about every 70 bytes (about 85% letters).
 // With a third argument, the lowercase plaintext the tool must give back is written there.
 #include "cipher/key_order.hpp"
-#include "cipher/letter_stream.hpp"
+#include "cipher/letter_reader.hpp"
 #include "cipher/transposition.hpp"
 
 #include <algorithm>

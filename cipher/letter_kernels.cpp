@@ -1,6 +1,7 @@
 #include "cipher/letter_kernels.hpp"
 
 #include "cipher/simd.hpp"
+#include "cipher/utf8_rules.hpp"
 
 #include <array>
 #include <iterator>
@@ -47,17 +48,8 @@ void check_utf8_from(const std::uint8_t* bytes, std::size_t from, std::size_t si
     for (std::size_t i = from; i < size; ++i) {
         const std::uint8_t b = bytes[i];
         if (check.need > 0) {
-            // The second byte's range depends on the lead; later ones are 80..BF.
-            const bool second = check.held == 1;
-            const std::uint8_t low = !second              ? 0x80
-                                     : check.lead == 0xE0 ? 0xA0
-                                     : check.lead == 0xF0 ? 0x90
-                                                          : 0x80;
-            const std::uint8_t high = !second              ? 0xBF
-                                      : check.lead == 0xED ? 0x9F
-                                      : check.lead == 0xF4 ? 0x8F
-                                                           : 0xBF;
-            if (b >= low && b <= high) {
+            const utf8_byte_range range = utf8_continuation(check.lead, check.held == 1);
+            if (b >= range.low && b <= range.high) {
                 ++check.held;
                 if (--check.need == 0) {
                     check.lead = 0;
@@ -72,7 +64,7 @@ void check_utf8_from(const std::uint8_t* bytes, std::size_t from, std::size_t si
         }
         if (b < 0x80)
             continue;
-        const std::uint8_t length = b < 0xC2 ? 0 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : b < 0xF5 ? 4 : 0;
+        const std::uint8_t length = utf8_length(b);
         if (length == 0) {
             ++check.malformed;
             continue;

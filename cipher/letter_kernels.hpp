@@ -2,13 +2,10 @@
 // reference and, on x86, SSSE3 and AVX2 paths that must give the same.
 #pragma once
 
+#include "cipher/alphabet.hpp"
+
 #include <cstddef>
 #include <cstdint>
-
-// Windows-1251 А..Я and а..я: 0xC0..0xFF, i.e. -64..-1 as a signed byte.
-constexpr bool is_letter_byte(std::uint8_t b) {
-    return b >= 0xC0;
-}
 
 // Moves the letters of bytes[0, size) to its front, in order; returns how many there are.
 // The bytes after them are left with no meaning.

@@ -1,5 +1,7 @@
 #include "cipher/letter_reader.hpp"
 
+#include "cipher/alphabet.hpp"
+
 #include <algorithm>
 #include <cassert>
 #include <cstring>
@@ -41,8 +43,8 @@ void yo_as_ye_1251(letter_reader& reader, std::uint8_t* bytes, std::size_t size)
     if (!reader.yo_as_ye)
         return;
     for (std::size_t i = 0; i < size; ++i)
-        if ((bytes[i] | 0x10U) == 0xB8) {
-            bytes[i] = bytes[i] == 0xA8 ? 0xC5 : 0xE5;
+        if ((bytes[i] | 0x10U) == lower_yo) {
+            bytes[i] = bytes[i] == upper_yo ? upper_ye : lower_ye;
             ++reader.yo_changed;
         }
 }

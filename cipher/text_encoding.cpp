@@ -1,5 +1,6 @@
 #include "cipher/text_encoding.hpp"
 
+#include "cipher/alphabet.hpp"
 #include "cipher/letter_kernels.hpp"
 
 #include <algorithm>
@@ -33,8 +34,8 @@ bool looks_like_utf16(std::span<const std::uint8_t> units, bool little_endian) {
 
 byte_order_mark find_byte_order_mark(std::span<const std::uint8_t> start) {
     const std::size_t size = start.size();
-    if (size >= 3 && start[0] == 0xEF && start[1] == 0xBB && start[2] == 0xBF)
-        return {true, text_encoding::utf8, 3};
+    if (size >= utf8_mark.size() && std::equal(utf8_mark.begin(), utf8_mark.end(), start.begin()))
+        return {true, text_encoding::utf8, utf8_mark.size()};
     const bool little = size >= 2 && start[0] == 0xFF && start[1] == 0xFE;
     const bool big = size >= 2 && start[0] == 0xFE && start[1] == 0xFF;
     if ((little || big) && looks_like_utf16(start.subspan(2), little))

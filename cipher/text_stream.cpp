@@ -1,6 +1,8 @@
 #include "cipher/text_stream.hpp"
 
-#include "cipher/letter_stream.hpp"
+#include "cipher/alphabet.hpp"
+#include "cipher/letter_reader.hpp"
+#include "cipher/text_writer.hpp"
 #include "cipher/transposition.hpp"
 
 #include <algorithm>
@@ -55,8 +57,7 @@ text_writer writer_for(const letter_reader& reader, const stream_extras& extras)
 }
 
 bool write_mark(std::FILE* out) {
-    static constexpr std::uint8_t mark[] = {0xEF, 0xBB, 0xBF};
-    return std::fwrite(mark, 1, sizeof mark, out) == sizeof mark;
+    return std::fwrite(utf8_mark.data(), 1, utf8_mark.size(), out) == utf8_mark.size();
 }
 
 bool write_out(std::FILE* out, text_writer& writer, const std::uint8_t* text, std::size_t size) {
@@ -99,8 +100,6 @@ struct block_work {
     std::size_t capacity; // letters a read asks for: whole blocks
     std::array<std::uint8_t, max_block_size> table;
 };
-
-std::atomic<bool> reader_thread_allowed{true};
 
 // Reads go ahead on a thread of their own, which also deciphers, into a small ring of buffers,
 // while this thread encodes and writes the one before: the kernel's copies and the work
@@ -207,7 +206,7 @@ void read_ahead(letter_reader& in, letter_ring& ring, const block_work& work, st
 // A read from a pipe that stays open would hold a run that has given up until the writer
 // ends: the read is made to fail, and again, should the signal come just before it began.
 void wake_reader(std::thread& reader, const letter_ring& ring) {
-#ifndef _WIN32
+#if !defined(_WIN32) && !defined(__EMSCRIPTEN__) // the page runs no reader thread
     struct sigaction action {};
     action.sa_handler = on_wake; // NOLINT: no SA_RESTART, so that read(2) gives up
     sigaction(wake_signal, &action, nullptr);
@@ -273,17 +272,16 @@ std::optional<stream_fault> decipher_overlapped(letter_reader& in, std::FILE* ou
         return std::nullopt;
 
     // errno is the reader's own: the failing call's reason is carried over by hand.
-    const auto finish = [&](stream_fault fault, int error) {
+    const auto finish = [&](stream_failure failure, int error) {
         {
             const std::lock_guard<std::mutex> guard(ring.lock);
             ring.stop = true;
         }
         ring.changed.notify_all();
-        if (fault == stream_fault::write)
+        if (failure == stream_failure::write)
             wake_reader(*reader, ring);
         reader->join();
-        errno = error;
-        return fault;
+        return stream_fault{failure, error};
     };
     for (std::size_t k = 0;; ++k) {
         {
@@ -292,11 +290,11 @@ std::optional<stream_fault> decipher_overlapped(letter_reader& in, std::FILE* ou
         }
         const ring_slot& slot = ring.slots[k % ring_size];
         if (!write_plain(out, *writer, extras, slot.letters, slot.size, slot.last))
-            return finish(stream_fault::write, errno);
+            return finish(stream_failure::write, errno);
         if (slot.failed)
-            return finish(stream_fault::read, slot.error);
+            return finish(stream_failure::read, slot.error);
         if (slot.last)
-            return finish(stream_fault::none, errno);
+            return finish(stream_failure::none, 0);
         {
             const std::lock_guard<std::mutex> guard(ring.lock);
             ring.freed = k + 1;
@@ -318,10 +316,6 @@ unsigned usable_cores() {
 
 } // namespace
 
-void allow_reader_thread(bool allowed) {
-    reader_thread_allowed = allowed;
-}
-
 stream_fault decipher_stream(letter_reader& in, std::FILE* out, const std::int32_t* order, int n,
                              std::uint8_t* buffer, std::size_t buffer_size, std::size_t held,
                              const stream_extras& extras) {
@@ -331,10 +325,10 @@ stream_fault decipher_stream(letter_reader& in, std::FILE* out, const std::int32
     make_block_table(order, n, work.table.data());
     decide_encoding(in);
     if (reader_failed(in))
-        return stream_fault::read;
+        return {stream_failure::read, errno};
 
     // With one core the thread would only take turns with this one.
-    if (reader_thread_allowed && usable_cores() > 1)
+    if (extras.reader_thread && usable_cores() > 1)
         if (const auto fault = decipher_overlapped(in, out, work, buffer, held, extras))
             return *fault;
     text_writer writer = writer_for(in, extras);
@@ -344,16 +338,15 @@ stream_fault decipher_stream(letter_reader& in, std::FILE* out, const std::int32
         if (reader_failed(in)) {
             const int error = errno;
             if (!write_plain(out, writer, extras, buffer, 0, true))
-                return stream_fault::write;
-            errno = error;
-            return stream_fault::read;
+                return {stream_failure::write, errno};
+            return {stream_failure::read, error};
         }
         decipher_read(work, buffer, got);
         note_plaintext(extras.summary, buffer, got);
         if (!write_plain(out, writer, extras, buffer, got, got < work.capacity))
-            return stream_fault::write;
+            return {stream_failure::write, errno};
         if (got < work.capacity)
-            return stream_fault::none;
+            return {};
     }
 }
 
@@ -397,7 +390,7 @@ stream_fault encipher_stream(letter_reader& in, std::FILE* out, const std::int32
     assert(capacity > 0);
     decide_encoding(in);
     if (reader_failed(in))
-        return stream_fault::read;
+        return {stream_failure::read, errno};
     text_writer writer = writer_for(in, extras);
     const auto cipher = make_io_buffer(capacity);
     const auto text = make_io_buffer(capacity + capacity / group_letters + 1);
@@ -406,7 +399,7 @@ stream_fault encipher_stream(letter_reader& in, std::FILE* out, const std::int32
         // Every read but the last is whole blocks, so blocks never straddle two reads.
         const std::size_t got = read_letters(in, buffer, capacity);
         if (reader_failed(in))
-            return stream_fault::read;
+            return {stream_failure::read, errno};
         note_plaintext(extras.summary, buffer, got);
         encipher_letters(buffer, got, order, n, cipher.get());
         std::size_t size = lay_out_groups(cipher.get(), got, laid, text.get());
@@ -416,8 +409,8 @@ stream_fault encipher_stream(letter_reader& in, std::FILE* out, const std::int32
         if (letters_read != nullptr)
             *letters_read = laid;
         if (!write_out(out, writer, text.get(), size))
-            return stream_fault::write;
+            return {stream_failure::write, errno};
         if (last)
-            return stream_fault::none;
+            return {};
     }
 }

@@ -1,7 +1,7 @@
 // The block loops: a stream of letters in, the text out in the input's encoding.
 #pragma once
 
-#include "cipher/letter_stream.hpp"
+#include "cipher/letter_reader.hpp"
 
 #include <array>
 #include <cstddef>
@@ -21,7 +21,12 @@ inline constexpr std::size_t line_letters = 10 * group_letters;
 std::size_t lay_out_groups(const std::uint8_t* letters, std::size_t size, std::uint64_t& laid,
                            std::uint8_t* out);
 
-enum class stream_fault { none, read, write };
+// Where a block loop stopped short, and why: error is the failing call's errno.
+enum class stream_failure { none, read, write };
+struct stream_fault {
+    stream_failure failure = stream_failure::none;
+    int error = 0;
+};
 
 // The block loop, in one pass: deciphers the letters of in, from its position to its end, into
 // out, written in in's encoding (its UTF-8 mark before the first letter, if it had one; nothing
@@ -30,7 +35,7 @@ enum class stream_fault { none, read, write };
 // On more than one usable core, reads run ahead on a thread of their own, into two buffers of
 // that size, of four times it when in is a file, whose reads never wait; out is only written
 // (and encoded) on the calling thread, and a failed read stops it where the one-thread loop
-// would. On a fault, errno is the failing call's.
+// would.
 //
 // What a caller may ask of the loops beyond the text: output names the encoding written (the
 // input's when empty; the input's UTF-8 mark is kept only for UTF-8 out), and summary, when
@@ -38,9 +43,11 @@ enum class stream_fault { none, read, write };
 // filter, when given, is handed decipher's plaintext a piece at a time, in order, last true
 // with the final piece (after a failed read too), and returns the Windows-1251 text written in
 // its place, which stays its own.
+// A summary keeps as much of the plaintext's start as the tools judge a text by.
+inline constexpr std::size_t summary_start_letters = 1000;
 struct stream_summary {
     std::uint64_t letters = 0;
-    std::array<std::uint8_t, 1000> start{};
+    std::array<std::uint8_t, summary_start_letters> start{};
     std::size_t start_size = 0;
 };
 struct plaintext_filter {
@@ -53,6 +60,9 @@ struct stream_extras {
     plaintext_filter filter;
     stream_summary* summary = nullptr;
     bool reads_wait = true; // in may wait for its text (a pipe, a terminal): no reading ahead far
+    // decipher_stream may read on a thread of its own; off, it runs the one-thread loop it
+    // runs on a single core.
+    bool reader_thread = true;
 };
 stream_fault decipher_stream(letter_reader& in, std::FILE* out, const std::int32_t* order, int n,
                              std::uint8_t* buffer, std::size_t buffer_size, std::size_t held = 0,
@@ -66,7 +76,3 @@ stream_fault encipher_stream(letter_reader& in, std::FILE* out, const std::int32
                              std::uint8_t* buffer, std::size_t buffer_size,
                              std::uint64_t* letters_read = nullptr,
                              const stream_extras& extras = {});
-
-// Whether decipher_stream may read on a thread of its own (by default it may): off, it runs
-// the one-thread loop it runs on a single core.
-void allow_reader_thread(bool allowed);

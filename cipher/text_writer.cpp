@@ -19,9 +19,3 @@ bool write_text(std::FILE* out, const std::uint8_t* text, std::size_t size, text
     }
     return true;
 }
-
-bool write_byte_order_mark(std::FILE* out, const letter_reader& reader) {
-    static constexpr std::uint8_t mark[] = {0xEF, 0xBB, 0xBF};
-    const bool utf8_mark = reader.byte_order_mark && reader.encoding == text_encoding::utf8;
-    return !utf8_mark || std::fwrite(mark, 1, sizeof mark, out) == sizeof mark;
-}

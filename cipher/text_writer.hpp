@@ -1,7 +1,6 @@
 // Text written out in the encoding its input had.
 #pragma once
 
-#include "cipher/letter_reader.hpp"
 #include "cipher/text_encoding.hpp"
 
 #include <cstddef>
@@ -13,7 +12,3 @@
 // bytes, at least 2. False on a write error, errno kept.
 bool write_text(std::FILE* out, const std::uint8_t* text, std::size_t size, text_encoding encoding,
                 std::uint8_t* scratch, std::size_t scratch_size);
-
-// The output takes the input's encoding, mark included: writes EF BB BF when the reader's
-// stream opened with it, nothing otherwise. False on a write error.
-bool write_byte_order_mark(std::FILE* out, const letter_reader& reader);

@@ -1,6 +1,7 @@
 #include "cipher/transposition.hpp"
 
-#include "cipher/letter_stream.hpp"
+#include "cipher/alphabet.hpp"
+#include "cipher/letter_reader.hpp"
 #include "cipher/simd.hpp"
 
 #include <algorithm>
@@ -10,15 +11,6 @@
 #if DECIPHER_X86
 #include <immintrin.h>
 #endif
-
-namespace {
-
-constexpr std::uint8_t lowercase(std::uint8_t letter) {
-    // Uppercase 0xC0..0xDF gain 32; lowercase letters already have the bit and stay letters.
-    return static_cast<std::uint8_t>(letter | 0x20U);
-}
-
-} // namespace
 
 std::size_t unscramble_block(const std::uint8_t* block, const std::int32_t* order, int n,
                              std::int64_t letters_done, std::int64_t letter_total,
@@ -37,7 +29,7 @@ std::size_t unscramble_block(const std::uint8_t* block, const std::int32_t* orde
     }
     std::size_t written = 0;
     for (std::size_t q = 0; q < side * side && present(q); ++q)
-        plain[written++] = lowercase(cell[q]);
+        plain[written++] = lowercase_letter(cell[q]);
     return written;
 }
 
@@ -58,7 +50,7 @@ void decipher_full_blocks_scalar(std::uint8_t* letters, std::size_t blocks,
     for (std::uint8_t* block = letters; block != letters + blocks * size; block += size) {
         std::memcpy(cipher.data(), block, size);
         for (std::size_t q = 0; q < size; ++q)
-            block[q] = lowercase(cipher[table[q]]);
+            block[q] = lowercase_letter(cipher[table[q]]);
     }
 }
 
@@ -99,14 +91,14 @@ decipher_blocks_ssse3(std::uint8_t* letters, std::size_t blocks, const std::uint
             control[k][s] = _mm_load_si128(reinterpret_cast<const __m128i*>(pick));
         }
 
-    const __m128i case_bit = _mm_set1_epi8(0x20);
+    const __m128i case_bits = _mm_set1_epi8(static_cast<char>(case_bit));
     for (std::uint8_t* block = letters; block != letters + blocks * size; block += size) {
         __m128i in[chunks];
         for (std::size_t s = 0; s < chunks; ++s)
             in[s] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + offset(s)));
         __m128i out[chunks];
         for (std::size_t k = 0; k < chunks; ++k) {
-            out[k] = case_bit;
+            out[k] = case_bits;
             for (std::size_t s = 0; s < chunks; ++s)
                 out[k] = _mm_or_si128(out[k], _mm_shuffle_epi8(in[s], control[k][s]));
         }
@@ -135,7 +127,7 @@ __attribute__((target("avx2"))) void decipher_blocks_avx2(std::uint8_t* letters,
             control[k][s] = _mm256_load_si256(reinterpret_cast<const __m256i*>(pick));
         }
 
-    const __m256i case_bit = _mm256_set1_epi8(0x20);
+    const __m256i case_bits = _mm256_set1_epi8(static_cast<char>(case_bit));
     for (std::uint8_t* block = letters; block != letters + blocks * size; block += size) {
         __m256i in[sources];
         for (std::size_t s = 0; s < sources; ++s)
@@ -143,7 +135,7 @@ __attribute__((target("avx2"))) void decipher_blocks_avx2(std::uint8_t* letters,
                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + source_offset(s))));
         __m256i out[outputs];
         for (std::size_t k = 0; k < outputs; ++k) {
-            out[k] = case_bit;
+            out[k] = case_bits;
             for (std::size_t s = 0; s < sources; ++s)
                 out[k] = _mm256_or_si256(out[k], _mm256_shuffle_epi8(in[s], control[k][s]));
         }

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "cipher/key_order.hpp"
-#include "cipher/letter_stream.hpp" // block_letters
+#include "cipher/letter_reader.hpp" // block_letters
 
 #include <cstddef>
 #include <cstdint>

@@ -28,8 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::FILE* out = open_memstream(&output, &output_size);
         bytes buffer(buffer_size, 0); // exactly this size, so that ASan sees a step past it
         letter_reader reader = make_letter_reader(in);
-        require(decipher_stream(reader, out, order.data(), n, buffer.data(), buffer_size) ==
-                stream_fault::none);
+        require(decipher_stream(reader, out, order.data(), n, buffer.data(), buffer_size).failure ==
+                stream_failure::none);
         std::fclose(out);
         std::fclose(in);
         const bytes written(reinterpret_cast<const std::uint8_t*>(output), output_size);

@@ -3,7 +3,7 @@
 // turn: the letters read, and the bytes skipped, are those of the slow reference, which decides
 // the encoding by its rule on the whole text and then decodes it a character at a time.
 #include "cipher/key_order.hpp"
-#include "cipher/letter_stream.hpp"
+#include "cipher/letter_reader.hpp"
 #include "fuzz_input.hpp"
 #include "tests/simd_levels.hpp"
 

@@ -1257,9 +1257,9 @@ TEST(Cli, OutOfMemory) {
                 EXPECT_EQ(slurp(dir / "Crypt.txt"), cipher);
                 ++out_of_memory;
             }
+            // The new file a run makes beside its output is named tmp.*.
             for (const auto& entry : fs::directory_iterator(dir))
-                EXPECT_EQ(entry.path().filename().string().rfind("Crypt.txt.", 0),
-                          std::string::npos);
+                EXPECT_EQ(entry.path().filename().string().rfind("tmp.", 0), std::string::npos);
             fs::remove_all(dir);
             if (status == 0)
                 break;

@@ -1,4 +1,4 @@
-#include "cipher/letter_stream.hpp"
+#include "cipher/letter_reader.hpp"
 
 #include "simd_levels.hpp"
 #include "test_text.hpp"

@@ -4,7 +4,7 @@
 #include "analysis/verdict.hpp"
 #include "app/key_charset.hpp"
 #include "cipher/key_order.hpp"
-#include "cipher/letter_stream.hpp"
+#include "cipher/letter_reader.hpp"
 #include "cipher/text_stream.hpp"
 #include "cipher/transposition.hpp"
 #include "web/json_text.hpp"
@@ -128,6 +128,7 @@ const char* const utf16_refused = "UTF-16 text; save it as UTF-8 or Windows-1251
 stream_extras extras_for(int output) {
     stream_extras extras;
     extras.reads_wait = false;
+    extras.reader_thread = false; // no threads in the page's build
     if (output == 0)
         extras.output = text_encoding::windows_1251;
     else if (output == 1)
@@ -328,7 +329,6 @@ int core_encoding(const std::uint8_t* text, std::size_t size) {
 
 const char* core_cipher(int way, const std::uint8_t* text, std::size_t size, const char* key,
                         const char* name, int output) {
-    allow_reader_thread(false); // no threads in the page's build
     run_answer answer;
     std::FILE* in = open_text(text, size);
     letter_reader reader;
@@ -354,7 +354,7 @@ const char* core_cipher(int way, const std::uint8_t* text, std::size_t size, con
     stream_summary summary;
     stream_extras extras = extras_for(output);
     extras.summary = &summary;
-    stream_fault fault = stream_fault::none;
+    stream_fault fault;
     if (enciphering) {
         reader.yo_as_ye = true;
         fault = encipher_stream(reader, out.stream, order.data(), n, buffer.get(), io_chunk_size,
@@ -365,7 +365,7 @@ const char* core_cipher(int way, const std::uint8_t* text, std::size_t size, con
     }
     std::fclose(in);
     out.keep();
-    if (fault != stream_fault::none)
+    if (fault.failure != stream_failure::none)
         return refuse(answer, told("Cannot allocate memory"), name);
     if (summary.letters == 0) {
         note said = about(nullptr, "", "no letters");
@@ -392,7 +392,6 @@ const char* core_cipher(int way, const std::uint8_t* text, std::size_t size, con
 
 const char* core_crack(const std::uint8_t* text, std::size_t size, const char* crib, int shortest,
                        int longest, int top, const char* name, int output) {
-    allow_reader_thread(false);
     run_answer answer;
     std::FILE* in = open_text(text, size);
     letter_reader reader;
@@ -449,7 +448,7 @@ const char* core_crack(const std::uint8_t* text, std::size_t size, const char* c
                                                buffer.get(), io_chunk_size, held, extras);
     std::fclose(in);
     out.keep();
-    if (fault != stream_fault::none)
+    if (fault.failure != stream_failure::none)
         return refuse(answer, told("Cannot allocate memory"), name);
     append_summary(answer.json, reader.encoding, extras.output.value_or(reader.encoding),
                    summary.letters);
