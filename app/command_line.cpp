@@ -83,14 +83,20 @@ bool equal_ignoring_case(const char* a, const char* b) {
 }
 
 bool read_encoding(const char* text, output_encoding& encoding) {
-    for (const char* name : {"utf-8", "utf8"})
-        if (equal_ignoring_case(text, name)) {
-            encoding = output_encoding::utf8;
-            return true;
-        }
-    for (const char* name : {"windows-1251", "cp1251", "windows1251"})
-        if (equal_ignoring_case(text, name)) {
-            encoding = output_encoding::windows_1251;
+    struct alias {
+        const char* name;
+        output_encoding encoding;
+    };
+    static constexpr alias aliases[] = {
+        {"utf-8", output_encoding::utf8},          {"utf8", output_encoding::utf8},
+        {"windows-1251", output_encoding::windows_1251},
+        {"cp1251", output_encoding::windows_1251}, {"windows1251", output_encoding::windows_1251},
+        {"cp866", output_encoding::cp866},         {"ibm866", output_encoding::cp866},
+        {"866", output_encoding::cp866},           {"koi8-r", output_encoding::koi8_r},
+        {"koi8r", output_encoding::koi8_r},        {"koi8", output_encoding::koi8_r}};
+    for (const alias& a : aliases)
+        if (equal_ignoring_case(text, a.name)) {
+            encoding = a.encoding;
             return true;
         }
     return false;
@@ -126,9 +132,10 @@ run_request parse_command_line(const tool_interface& tool, int argc, char** argv
     constexpr int length = 257;
     constexpr int top = 258;
     constexpr int table = 259;
+    constexpr int from = 260;
     // Fixed storage: a run that starts short of memory reaches its first file before anything
     // is allocated, and is told so there.
-    std::array<option, 10> options{};
+    std::array<option, 12> options{};
     std::size_t count = 0;
     const auto add = [&](const char* name, int has_arg, int val) {
         options[count++] = {name, has_arg, nullptr, val};
@@ -138,6 +145,7 @@ run_request parse_command_line(const tool_interface& tool, int argc, char** argv
     add("quiet", no_argument, 'q');
     add("encoding", required_argument, 'e');
     add("table", no_argument, table);
+    add("from", required_argument, from);
     if (tool.takes_key)
         add("key", required_argument, 'k');
     if (tool.takes_verbose)
@@ -166,10 +174,12 @@ run_request parse_command_line(const tool_interface& tool, int argc, char** argv
         case crib: request.cribs.push_back(optarg); continue;
         case table: request.table = true; continue;
         case 'e':
-            if (!read_encoding(optarg, request.encoding))
+        case from:
+            if (!read_encoding(optarg, c == 'e' ? request.encoding : request.from))
                 return usage_error(
                     tool, request,
-                    text_of("unknown encoding '%s'; use utf-8 or windows-1251", optarg));
+                    text_of("unknown encoding '%s'; use utf-8, windows-1251, cp866 or koi8-r",
+                            optarg));
             continue;
         case length:
             if (!read_lengths(optarg, request.shortest, request.longest))

@@ -17,7 +17,7 @@ struct tool_interface {
 };
 
 // What a command line asks for. A file name "-" is standard input or output.
-enum class output_encoding { as_input, utf8, windows_1251 };
+enum class output_encoding { as_input, utf8, windows_1251, cp866, koi8_r };
 
 struct run_request {
     const char* key = nullptr;    // from -k, as given
@@ -26,6 +26,7 @@ struct run_request {
     bool verbose = false;
     bool table = false; // --table: the cipher drawn on standard error
     output_encoding encoding = output_encoding::as_input;
+    output_encoding from = output_encoding::as_input; // --from: the text's; as_input: judged
     std::vector<const char*> cribs; // --crib, as given
     int shortest = 1;               // --length: the key lengths tried
     int longest = 9;

@@ -3,6 +3,7 @@
 #include "analysis/key_search.hpp"
 #include "analysis/verdict.hpp"
 #include "app/cipher_table.hpp"
+#include "app/encoding_note.hpp"
 #include "app/file_checks.hpp"
 #include "app/key_line.hpp"
 #include "app/platform.hpp"
@@ -112,6 +113,7 @@ int crack_run(run_context& run, const run_request& request) {
     case text_check::refused: return finish_run(run, in, 1);
     case text_check::ready: break;
     }
+    read_as_asked(request, reader);
     // After the text is opened: a run short of memory is told so by its first file.
     search_options options;
     if (!search_asked(run, request, options))
@@ -123,6 +125,7 @@ int crack_run(run_context& run, const run_request& request) {
         run.report_errno(shown_input_name(input_name), errno);
         return finish_run(run, in, 1);
     }
+    note_encoding(run, input_name, reader);
     if (held == 0) {
         run.report(shown_input_name(input_name), "no letters");
         return finish_run(run, in, 1);
@@ -156,7 +159,7 @@ int crack_run(run_context& run, const run_request& request) {
 
     const key_candidate& best = found.front();
     stream_summary summary;
-    stream_extras extras = extras_for(request, in);
+    stream_extras extras = extras_for(request, in, out.stream());
     extras.summary = &summary;
     const stream_fault fault = decipher_stream(reader, out.stream(), best.order.data(), best.n,
                                                buffer.get(), io_chunk_size, held, extras);

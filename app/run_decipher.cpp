@@ -2,6 +2,7 @@
 
 #include "analysis/verdict.hpp"
 #include "app/cipher_table.hpp"
+#include "app/encoding_note.hpp"
 #include "app/file_checks.hpp"
 #include "app/key_line.hpp"
 #include "app/platform.hpp"
@@ -65,6 +66,7 @@ int fail_to_open_input(run_context& run, const run_request& request, int input_e
 // that were not UTF-8, or a plaintext that does not read as Russian are said to be so.
 void say_what_was_off(const run_context& run, const char* in_name, const letter_reader& reader,
                       const stream_summary& summary) {
+    note_encoding(run, in_name, reader);
     note_skipped_bytes(run, in_name, reader);
     if (summary.letters == 0)
         run.report(shown_input_name(in_name), "no letters");
@@ -85,6 +87,7 @@ int decipher_run(run_context& run, const run_request& request) {
     case text_check::refused: return finish_run(run, in, 1);
     case text_check::ready: break;
     }
+    read_as_asked(request, reader);
     output_file out;
     if (!open_output_apart(run, in, in_name, out_name, out))
         return finish_run(run, in, 1);
@@ -97,7 +100,7 @@ int decipher_run(run_context& run, const run_request& request) {
 
     const auto buffer = make_io_buffer(io_chunk_size);
     stream_summary summary;
-    stream_extras extras = extras_for(request, in);
+    stream_extras extras = extras_for(request, in, out.stream());
     extras.summary = &summary;
     const stream_fault fault = decipher_stream(reader, out.stream(), order.data(), n, buffer.get(),
                                                io_chunk_size, 0, extras);

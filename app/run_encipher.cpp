@@ -1,6 +1,7 @@
 #include "app/run_encipher.hpp"
 
 #include "app/cipher_table.hpp"
+#include "app/encoding_note.hpp"
 #include "app/file_checks.hpp"
 #include "app/key_line.hpp"
 #include "app/skipped_bytes_note.hpp"
@@ -51,6 +52,7 @@ int encipher_run(run_context& run, const run_request& request) {
     case text_check::refused: return finish_run(run, in, 1);
     case text_check::ready: break;
     }
+    read_as_asked(request, reader);
     // Before the key is asked, so that a run that cannot write asks nothing.
     output_file out;
     if (!open_destination(run, in, in_name, out_name, out))
@@ -67,7 +69,7 @@ int encipher_run(run_context& run, const run_request& request) {
     const auto buffer = make_io_buffer(io_chunk_size);
     std::uint64_t letters = 0;
     stream_summary summary;
-    stream_extras extras = extras_for(request, in);
+    stream_extras extras = extras_for(request, in, out.stream());
     extras.summary = &summary;
     // What a reader of the deciphered text expects, as Russian is usually written.
     reader.yo_as_ye = true;
@@ -83,6 +85,7 @@ int encipher_run(run_context& run, const run_request& request) {
         if (request.table)
             draw_cipher_table(stderr, table_way::encipher, key, order.data(), n,
                               summary.start.data(), summary.start_size, summary.letters);
+        note_encoding(run, in_name, reader);
         note_skipped_bytes(run, in_name, reader);
         if (request.verbose) {
             const std::string note =

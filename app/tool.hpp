@@ -22,8 +22,12 @@ int stream_status(run_context& run, stream_fault fault, const char* in_name, std
                   const char* out_name);
 
 // What the block loops are to know of a run: the encoding -e asks the output in (empty for the
-// input's), and whether in is a file, whose reads never wait.
-stream_extras extras_for(const run_request& request, std::FILE* in);
+// input's), whether in is a file, whose reads never wait, and whether out is a terminal, which
+// without -e gets the text in its own character set.
+stream_extras extras_for(const run_request& request, std::FILE* in, std::FILE* out);
+
+// The text read in the encoding --from names, if it names one, instead of the judged one.
+void read_as_asked(const run_request& request, letter_reader& reader);
 
 // Closes in (standard input excepted) and finishes out: a file written in place is closed, a
 // replacing one put in place when status is 0 and discarded otherwise; standard output is
