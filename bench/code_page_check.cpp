@@ -61,6 +61,11 @@ int main(int argc, char** argv) {
     const text_encoding sets[] = {text_encoding::windows_1251, text_encoding::cp866,
                                   text_encoding::koi8_r};
     const bytes texts[] = {slurp(argv[2]), slurp(argv[3]), slurp(argv[4])};
+    for (const bytes& text : texts)
+        if (text.empty()) {
+            std::fputs("code_page_check: a file is missing or empty\n", stderr);
+            return 2;
+        }
     std::mt19937 rng(866);
     std::printf("%-6s %-12s %-7s %8s %8s %8s\n", "letters", "set", "form", "right", "wrong",
                 "note");

@@ -44,10 +44,15 @@ constexpr double sign_per_10000 = 78;
 
 // Thresholds for leaving Windows-1251, in bits, measured in bench/code_page_check: the
 // other reading must score this much higher in all, and this much per byte above 0x7F, and
-// its own score per byte must be no lower than this, as Russian text's is (near -4.4).
+// its own score per byte must be no lower than that of random letters read as Russian (-5 when
+// each of 32 is as likely; Russian text scores near -4.5). A reading that leads and scores
+// no lower than least_leaning_per_byte is named as the likeliest, for the note.
 constexpr double least_lead = 12;
 constexpr double least_lead_per_byte = 0.3;
-constexpr double least_russian_per_byte = -5.4;
+constexpr double least_russian_per_byte = -5.0;
+constexpr double least_leaning_per_byte = -5.4;
+// Two or three bytes tell nothing: no reading is named on fewer.
+constexpr std::size_t least_bytes_to_lean = 4;
 
 // What each byte scores under a reading: log2 of how often it comes in Russian.
 using byte_scores = std::array<double, 256>;
@@ -115,10 +120,12 @@ count_verdict judge_by_counts(std::span<const std::uint8_t> bytes) {
     // Random letters read about as well (or badly) every way: a reading must look like Russian
     // to count at all.
     const bool russian = best != 0 && per_byte(total[best]) >= least_russian_per_byte;
+    const bool leaning = best != 0 && high >= least_bytes_to_lean &&
+                         per_byte(total[best]) >= least_leaning_per_byte;
     const double lead = total[best] - total[0];
     const bool clear = russian && lead >= least_lead && per_byte(lead) >= least_lead_per_byte;
     return {clear ? single_byte[best] : text_encoding::windows_1251,
-            russian ? single_byte[best] : text_encoding::windows_1251};
+            leaning ? single_byte[best] : text_encoding::windows_1251};
 }
 
 byte_order_mark find_byte_order_mark(std::span<const std::uint8_t> start) {
