@@ -87,13 +87,17 @@ bool read_encoding(const char* text, output_encoding& encoding) {
         const char* name;
         output_encoding encoding;
     };
-    static constexpr alias aliases[] = {
-        {"utf-8", output_encoding::utf8},          {"utf8", output_encoding::utf8},
-        {"windows-1251", output_encoding::windows_1251},
-        {"cp1251", output_encoding::windows_1251}, {"windows1251", output_encoding::windows_1251},
-        {"cp866", output_encoding::cp866},         {"ibm866", output_encoding::cp866},
-        {"866", output_encoding::cp866},           {"koi8-r", output_encoding::koi8_r},
-        {"koi8r", output_encoding::koi8_r},        {"koi8", output_encoding::koi8_r}};
+    static constexpr alias aliases[] = {{"utf-8", output_encoding::utf8},
+                                        {"utf8", output_encoding::utf8},
+                                        {"windows-1251", output_encoding::windows_1251},
+                                        {"cp1251", output_encoding::windows_1251},
+                                        {"windows1251", output_encoding::windows_1251},
+                                        {"cp866", output_encoding::cp866},
+                                        {"ibm866", output_encoding::cp866},
+                                        {"866", output_encoding::cp866},
+                                        {"koi8-r", output_encoding::koi8_r},
+                                        {"koi8r", output_encoding::koi8_r},
+                                        {"koi8", output_encoding::koi8_r}};
     for (const alias& a : aliases)
         if (equal_ignoring_case(text, a.name)) {
             encoding = a.encoding;

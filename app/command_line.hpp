@@ -27,8 +27,8 @@ struct run_request {
     bool table = false; // --table: the cipher drawn on standard error
     output_encoding encoding = output_encoding::as_input;
     output_encoding from = output_encoding::as_input; // --from: the text's; as_input: judged
-    std::vector<const char*> cribs; // --crib, as given
-    int shortest = 1;               // --length: the key lengths tried
+    std::vector<const char*> cribs;                   // --crib, as given
+    int shortest = 1;                                 // --length: the key lengths tried
     int longest = 9;
     int top = 0; // --top: how many candidates are listed; 0 for the default
     const char* input_name = nullptr;

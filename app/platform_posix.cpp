@@ -369,13 +369,11 @@ terminal_text terminal_text_of(std::FILE* stream) {
         const char* set;
         text_encoding encoding;
     };
-    static constexpr named sets[] = {{"UTF-8", text_encoding::utf8},
-                                     {"ANSI_X3.4-1968", text_encoding::utf8},
-                                     {"ASCII", text_encoding::utf8},
-                                     {"KOI8-R", text_encoding::koi8_r},
-                                     {"CP1251", text_encoding::windows_1251},
-                                     {"IBM866", text_encoding::cp866},
-                                     {"CP866", text_encoding::cp866}};
+    static constexpr named sets[] = {
+        {"UTF-8", text_encoding::utf8},          {"ANSI_X3.4-1968", text_encoding::utf8},
+        {"ASCII", text_encoding::utf8},          {"KOI8-R", text_encoding::koi8_r},
+        {"CP1251", text_encoding::windows_1251}, {"IBM866", text_encoding::cp866},
+        {"CP866", text_encoding::cp866}};
     for (const named& n : sets)
         if (strcasecmp(set, n.set) == 0) {
             shown.encoding = n.encoding;

@@ -26,8 +26,8 @@ struct letter_reader {
     // The best scored single-byte reading (judge_by_counts), which may differ from a
     // Windows-1251 `encoding` when the counts are too few to be sure.
     text_encoding likeliest = text_encoding::windows_1251;
-    bool encoding_given = false;          // by read_as, not judged
-    const byte_table* table = nullptr;    // CP866, KOI8-R: each byte's Windows-1251 letter
+    bool encoding_given = false;       // by read_as, not judged
+    const byte_table* table = nullptr; // CP866, KOI8-R: each byte's Windows-1251 letter
     bool mark_looked_for = false;
     bool ended = false; // a read came up short: the stream's end, or a read error
     // Bytes fetched per read of UTF-8 text, and the size of `ahead`; the decision judges the

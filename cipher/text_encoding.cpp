@@ -35,8 +35,8 @@ bool looks_like_utf16(std::span<const std::uint8_t> units, bool little_endian) {
 // Russian letters а..я per 10,000 letters, capitals alike, and ё: how often each is, the usual
 // table of the language.
 constexpr std::array<double, 32> letters_per_10000 = {
-    801, 159, 454, 170, 298, 845, 94,  165, 735, 121, 349, 440, 321, 670, 1097, 281,
-    473, 547, 626, 262, 26,  97,  48,  144, 73,  36,  4,   190, 174, 32,  64,   201};
+    801, 159, 454, 170, 298, 845, 94, 165, 735, 121, 349, 440, 321, 670, 1097, 281,
+    473, 547, 626, 262, 26,  97,  48, 144, 73,  36,  4,   190, 174, 32,  64,   201};
 constexpr double yo_per_10000 = 4;
 // A byte above 0x7F that is no letter (a dash, a quote, a box-drawing sign) is scored as this
 // rare a sign.
@@ -78,8 +78,8 @@ byte_table windows_1251_letters() {
     return table;
 }
 
-constexpr std::array<text_encoding, 3> single_byte = {
-    text_encoding::windows_1251, text_encoding::cp866, text_encoding::koi8_r};
+constexpr std::array<text_encoding, 3> single_byte = {text_encoding::windows_1251,
+                                                      text_encoding::cp866, text_encoding::koi8_r};
 
 const std::array<byte_scores, 3>& reading_scores() {
     static const std::array<byte_scores, 3> scores = {
@@ -114,14 +114,14 @@ count_verdict judge_by_counts(std::span<const std::uint8_t> bytes) {
     for (std::size_t k = 0; k < single_byte.size(); ++k)
         for (std::size_t b = 0x80; b < 256; ++b)
             total[k] += static_cast<double>(counts[b]) * scores[k][b];
-    const std::size_t best = static_cast<std::size_t>(
-        std::max_element(total.begin(), total.end()) - total.begin());
+    const std::size_t best =
+        static_cast<std::size_t>(std::max_element(total.begin(), total.end()) - total.begin());
     const auto per_byte = [&](double score) { return score / static_cast<double>(high); };
     // Random letters read about as well (or badly) every way: a reading must look like Russian
     // to count at all.
     const bool russian = best != 0 && per_byte(total[best]) >= least_russian_per_byte;
-    const bool leaning = best != 0 && high >= least_bytes_to_lean &&
-                         per_byte(total[best]) >= least_leaning_per_byte;
+    const bool leaning =
+        best != 0 && high >= least_bytes_to_lean && per_byte(total[best]) >= least_leaning_per_byte;
     const double lead = total[best] - total[0];
     const bool clear = russian && lead >= least_lead && per_byte(lead) >= least_lead_per_byte;
     return {clear ? single_byte[best] : text_encoding::windows_1251,

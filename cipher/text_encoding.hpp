@@ -45,11 +45,11 @@ constexpr bool utf16_high_byte(std::uint8_t b) {
 // fewer than half with one on the other.
 bool is_unmarked_utf16(std::span<const std::uint8_t> start);
 
-// The encoding of a text with no mark: UTF-8, or a single-byte set. start is the text from its start, all of it
-// when at_end, else at least up to its judged-th byte above 0x7F; runs of ASCII in it may be
-// cut short to a byte, as that changes nothing here. What is judged is start up to that byte.
-// A character cut by the end of what is judged is not judged when the text goes on. UTF-8 when
-// the bytes judged hold a byte above 0x7F and either
+// The encoding of a text with no mark: UTF-8, or a single-byte set. start is the text from its
+// start, all of it when at_end, else at least up to its judged-th byte above 0x7F; runs of ASCII in
+// it may be cut short to a byte, as that changes nothing here. What is judged is start up to that
+// byte. A character cut by the end of what is judged is not judged when the text goes on. UTF-8
+// when the bytes judged hold a byte above 0x7F and either
 // - are well-formed UTF-8, strictly, no character cut by the end of the text; or
 // - hold at least 4 well-formed characters U+0400..U+04FF and at most one malformed byte (see
 //   utf8_check) for every full 64 bytes above 0x7F, a character cut by the end of the text not

@@ -35,8 +35,8 @@ struct text_writer {
     io_buffer scratch;
     std::size_t scratch_size;
     bool (*write)(std::FILE*, const std::uint8_t*, std::size_t);
-    bool end_line;        // a terminal's text ends with a line break
-    std::uint8_t last;    // the last byte written, 0 before the first
+    bool end_line;     // a terminal's text ends with a line break
+    std::uint8_t last; // the last byte written, 0 before the first
 };
 
 // The encoding the text goes out in, and whether the mark goes before it.
@@ -53,10 +53,13 @@ text_writer writer_for(const letter_reader& reader, const stream_extras& extras)
     const text_encoding encoding = output_encoding(reader, extras);
     const bool encoded = encoding != text_encoding::windows_1251 && extras.write == nullptr;
     const std::size_t size = encoded ? io_chunk_size : 0;
-    return {encoding,      output_mark(reader, extras),
+    return {encoding,
+            output_mark(reader, extras),
             size > 0 ? make_io_buffer(size) : io_buffer{},
-            size,          extras.write,
-            extras.terminal, 0};
+            size,
+            extras.write,
+            extras.terminal,
+            0};
 }
 
 bool write_mark(std::FILE* out) {

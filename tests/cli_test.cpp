@@ -935,6 +935,31 @@ std::vector<run_case> make_cli_cases() {
          .signal = 15,
          .signal_when = "Decrypt.txt",
          .signal_size = io_chunk_size},
+        // CP866 (a Windows console's echo) and KOI8-R are read as what they are, said so, and
+        // written back in the same set.
+        {.name = "encipher: a CP866 Plain.txt, read as CP866, Crypt.txt in CP866",
+         .crypt_kind = place::absent,
+         .decrypt_kind = place::absent,
+         .err = "encipher: Plain.txt: read as CP866",
+         .tool = "encipher",
+         .args = {"-q", "-k", "КЛЮЧ"},
+         .plain_kind = place::file,
+         .plain_text = cp866(lowercase(example.substr(0, 100))) + "\r\n"_b,
+         .crypt_after = cp866(laid_out(encipher(lowercase(example.substr(0, 100)), klyuch)))},
+        {.name = "decipher: that CP866 ciphertext, the plaintext in CP866",
+         .crypt = cp866(laid_out(encipher(lowercase(example.substr(0, 100)), klyuch))),
+         .decrypt = cp866(lowercase(example.substr(0, 100))),
+         .err = "decipher: Crypt.txt: read as CP866",
+         .args = {"-q", "-k", "КЛЮЧ"}},
+        {.name = "decipher: a KOI8-R ciphertext, said so",
+         .crypt = laid_out(koi8),
+         .decrypt = koi8r(lowercase(example.substr(0, 100))),
+         .err = "decipher: Crypt.txt: read as KOI8-R",
+         .args = {"-q", "-k", "КЛЮЧ"}},
+        {.name = "--from koi8-r on 19 letters: read so, no note; -e windows-1251 out",
+         .crypt = koi8r(encipher(plain, klyuch)),
+         .decrypt = lowercase(plain),
+         .args = {"-q", "--from", "KOI8-R", "-e", "cp1251", "-k", "КЛЮЧ"}},
     };
 
     // The command line, and text as the user has it.
