@@ -28,16 +28,19 @@ constexpr tool_interface tool = {
     "[CRYPT [DECRYPT]]",
     "Deciphers the letters of CRYPT (default Crypt.txt) into DECRYPT (default Decrypt.txt)\n"
     "with the key word KEY, or one read from standard input after a prompt. A file named - is\n"
-    "standard input or output; text from standard input needs -k. Files may be Windows-1251\n"
-    "or UTF-8. A text that does not read as Russian is said to be so: the key may be wrong.\n"
+    "standard input or output; text from standard input needs -k. Files may be Windows-1251,\n"
+    "UTF-8, CP866 or KOI8-R, told apart by their letters. A text that does not read as Russian\n"
+    "is said to be so: the key may be wrong.\n"
     "\n"
     "  -q, --quiet          no prompt, no order line; warnings and errors still show\n"
-    "  -e, --encoding=ENC   the output in ENC, utf-8 or windows-1251 (default: the input's)\n"
+    "  -e, --encoding=ENC   the output in ENC: utf-8, windows-1251, cp866 or koi8-r (default:\n"
+    "                       the input's, or a terminal's own character set)\n"
+    "      --from=ENC       read the text as ENC, for one too short to tell by its letters\n"
     "  -k, --key=KEY        the key word, instead of asking for it\n"
     "      --table          draw the cipher for the key on standard error: the key over its\n"
     "                       columns, the order they are read in, and the first block\n"
     "For example:\n"
-    "  iconv -f KOI8-R -t UTF-8 letter.txt | decipher -q -k KEY - - | less\n",
+    "  decipher -q -k KEY letter.txt - | less\n",
     "Crypt.txt",
     "Decrypt.txt"};
 
