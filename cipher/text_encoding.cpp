@@ -114,7 +114,7 @@ count_verdict judge_by_counts(std::span<const std::uint8_t> bytes) {
     for (std::size_t k = 0; k < single_byte.size(); ++k)
         for (std::size_t b = 0x80; b < 256; ++b)
             total[k] += static_cast<double>(counts[b]) * scores[k][b];
-    const std::size_t best =
+    const auto best =
         static_cast<std::size_t>(std::max_element(total.begin(), total.end()) - total.begin());
     const auto per_byte = [&](double score) { return score / static_cast<double>(high); };
     // Random letters read about as well (or badly) every way: a reading must look like Russian
