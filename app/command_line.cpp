@@ -84,14 +84,24 @@ bool equal_ignoring_case(const char* a, const char* b) {
 }
 
 bool read_encoding(const char* text, output_encoding& encoding) {
-    for (const char* name : {"utf-8", "utf8"})
-        if (equal_ignoring_case(text, name)) {
-            encoding = output_encoding::utf8;
-            return true;
-        }
-    for (const char* name : {"windows-1251", "cp1251", "windows1251"})
-        if (equal_ignoring_case(text, name)) {
-            encoding = output_encoding::windows_1251;
+    struct alias {
+        const char* name;
+        output_encoding encoding;
+    };
+    static constexpr alias aliases[] = {{"utf-8", output_encoding::utf8},
+                                        {"utf8", output_encoding::utf8},
+                                        {"windows-1251", output_encoding::windows_1251},
+                                        {"cp1251", output_encoding::windows_1251},
+                                        {"windows1251", output_encoding::windows_1251},
+                                        {"cp866", output_encoding::cp866},
+                                        {"ibm866", output_encoding::cp866},
+                                        {"866", output_encoding::cp866},
+                                        {"koi8-r", output_encoding::koi8_r},
+                                        {"koi8r", output_encoding::koi8_r},
+                                        {"koi8", output_encoding::koi8_r}};
+    for (const alias& a : aliases)
+        if (equal_ignoring_case(text, a.name)) {
+            encoding = a.encoding;
             return true;
         }
     return false;
@@ -130,9 +140,10 @@ run_request parse_command_line(const tool_interface& tool, int argc, char** argv
     constexpr int top = 258;
     constexpr int table = 259;
     constexpr int words = 260;
+    constexpr int from = 261;
     // Fixed storage: a run that starts short of memory reaches its first file before anything
     // is allocated, and is told so there.
-    std::array<option, 13> options{};
+    std::array<option, 14> options{};
     std::size_t count = 0;
     const auto add = [&](const char* name, int has_arg, int val) {
         options[count++] = {name, has_arg, nullptr, val};
@@ -142,6 +153,7 @@ run_request parse_command_line(const tool_interface& tool, int argc, char** argv
     add("quiet", no_argument, 'q');
     add("encoding", required_argument, 'e');
     add("table", no_argument, table);
+    add("from", required_argument, from);
     if (tool.takes_key)
         add("key", required_argument, 'k');
     if (tool.takes_verbose)
@@ -173,10 +185,12 @@ run_request parse_command_line(const tool_interface& tool, int argc, char** argv
         case table: request.table = true; continue;
         case words: request.words = true; continue;
         case 'e':
-            if (!read_encoding(optarg, request.encoding))
+        case from:
+            if (!read_encoding(optarg, c == 'e' ? request.encoding : request.from))
                 return usage_error(
                     tool, request,
-                    text_of("unknown encoding '%s'; use utf-8 or windows-1251", optarg));
+                    text_of("unknown encoding '%s'; use utf-8, windows-1251, cp866 or koi8-r",
+                            optarg));
             continue;
         case length:
             if (!read_lengths(optarg, request.shortest, request.longest))

@@ -21,7 +21,7 @@ struct tool_interface {
 };
 
 // What a command line asks for. A file name "-" is standard input or output.
-enum class output_encoding { as_input, utf8, windows_1251 };
+enum class output_encoding { as_input, utf8, windows_1251, cp866, koi8_r };
 
 struct run_request {
     const char* key = nullptr;    // from -k, as given
@@ -30,8 +30,9 @@ struct run_request {
     bool verbose = false;
     bool table = false; // --table: the cipher drawn on standard error
     output_encoding encoding = output_encoding::as_input;
-    std::vector<const char*> cribs; // --crib, as given
-    int shortest = 1;               // --length: the key lengths tried
+    output_encoding from = output_encoding::as_input; // --from: the text's; as_input: judged
+    std::vector<const char*> cribs;                   // --crib, as given
+    int shortest = 1;                                 // --length: the key lengths tried
     int longest = max_key_length;
     int top = 0;        // --top: how many candidates are listed; 0 for the default
     bool words = false; // --words: the plaintext's word breaks put back

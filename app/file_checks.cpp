@@ -1,6 +1,7 @@
 #include "app/file_checks.hpp"
 
 #include "app/platform.hpp"
+#include "app/stream_run.hpp"
 
 #include <cerrno>
 #include <cstring>
@@ -75,7 +76,7 @@ std::optional<int> open_run_text(run_context& run, const run_request& request, s
                                  letter_reader& reader, missing_text missing) {
     int open_error = 0;
     switch (open_text(run, request.input_name, request.output_name, in, reader, open_error)) {
-    case text_check::ready: return std::nullopt;
+    case text_check::ready: read_as_asked(request, reader); return std::nullopt;
     case text_check::refused: break;
     case text_check::missing:
         if (missing != nullptr)

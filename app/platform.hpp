@@ -4,10 +4,12 @@
 #pragma once
 
 #include "app/file_identity.hpp"
+#include "cipher/text_encoding.hpp"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 // The arguments as the tools take them: on POSIX as they come; on Windows read again as
@@ -109,6 +111,17 @@ console_read read_console_key(std::string& line);
 // Windows takes characters; elsewhere the bytes are in the locale's (or the console's code
 // page's) character set, UTF-8 for the C locale's ASCII, and a letter it cannot show is '?'.
 void write_windows_1251(std::FILE* stream, const std::uint8_t* text, std::size_t size);
+
+// How text is to go to stream when it is a terminal (a console on Windows), so that it shows:
+// terminal is false for a file or a pipe. On POSIX, encoding is the locale's character set when
+// the tools write it (UTF-8 under the C locale, as its keys are read), else write converts each
+// letter, '?' where the set lacks it. On Windows, write hands the console characters.
+struct terminal_text {
+    bool terminal = false;
+    std::optional<text_encoding> encoding;
+    bool (*write)(std::FILE* stream, const std::uint8_t* text, std::size_t size) = nullptr;
+};
+terminal_text terminal_text_of(std::FILE* stream);
 
 // Whether the run has a console made for it alone, as when started by a double-click on Windows:
 // the window closes when the run ends, whatever it said.

@@ -12,6 +12,7 @@
 #include <iconv.h>
 #include <langinfo.h>
 
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -439,6 +440,39 @@ void write_windows_1251(std::FILE* stream, const std::uint8_t* text, std::size_t
     if (convert != failed)
         iconv_close(convert);
     std::fwrite(shown.data(), 1, shown.size(), stream);
+}
+
+namespace {
+
+bool write_in_locale(std::FILE* stream, const std::uint8_t* text, std::size_t size) {
+    write_windows_1251(stream, text, size);
+    return std::ferror(stream) == 0;
+}
+
+} // namespace
+
+terminal_text terminal_text_of(std::FILE* stream) {
+    terminal_text shown;
+    shown.terminal = isatty(fileno(stream)) != 0;
+    if (!shown.terminal)
+        return shown;
+    const char* set = nl_langinfo(CODESET);
+    struct named {
+        const char* set;
+        text_encoding encoding;
+    };
+    static constexpr named sets[] = {
+        {"UTF-8", text_encoding::utf8},          {"ANSI_X3.4-1968", text_encoding::utf8},
+        {"ASCII", text_encoding::utf8},          {"KOI8-R", text_encoding::koi8_r},
+        {"CP1251", text_encoding::windows_1251}, {"IBM866", text_encoding::cp866},
+        {"CP866", text_encoding::cp866}};
+    for (const named& n : sets)
+        if (strcasecmp(set, n.set) == 0) {
+            shown.encoding = n.encoding;
+            return shown;
+        }
+    shown.write = write_in_locale;
+    return shown;
 }
 
 bool console_of_its_own() {

@@ -1,5 +1,6 @@
 #include "app/platform.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -383,6 +384,46 @@ void write_windows_1251(std::FILE* stream, const std::uint8_t* text, std::size_t
             shown += '?';
     }
     std::fwrite(shown.data(), 1, shown.size(), stream);
+}
+
+namespace {
+
+// Characters, a piece at a time, whatever the console's code page.
+bool write_console_characters(std::FILE* stream, const std::uint8_t* text, std::size_t size) {
+    const HANDLE h = handle_of(stream);
+    if (std::fflush(stream) != 0)
+        return false;
+    constexpr std::size_t piece = 4096;
+    wchar_t wide[piece];
+    for (std::size_t done = 0; done < size;) {
+        const std::size_t take = std::min(piece, size - done);
+        const int length =
+            MultiByteToWideChar(1251, 0, reinterpret_cast<const char*>(text + done),
+                                static_cast<int>(take), wide, static_cast<int>(piece));
+        for (int at = 0; at < length;) {
+            DWORD written = 0;
+            if (WriteConsoleW(h, wide + at, static_cast<DWORD>(length - at), &written, nullptr) ==
+                    0 ||
+                written == 0) {
+                errno = EIO;
+                return false;
+            }
+            at += static_cast<int>(written);
+        }
+        done += take;
+    }
+    return true;
+}
+
+} // namespace
+
+terminal_text terminal_text_of(std::FILE* stream) {
+    terminal_text shown;
+    DWORD mode = 0;
+    shown.terminal = GetConsoleMode(handle_of(stream), &mode) != 0;
+    if (shown.terminal)
+        shown.write = write_console_characters;
+    return shown;
 }
 
 bool console_of_its_own() {

@@ -4,6 +4,7 @@
 #include "analysis/verdict.hpp"
 #include "analysis/word_breaks.hpp"
 #include "app/cipher_table.hpp"
+#include "app/encoding_note.hpp"
 #include "app/file_checks.hpp"
 #include "app/fixed_text.hpp"
 #include "app/key_line.hpp"
@@ -30,10 +31,12 @@ constexpr auto description =
         "best first, and deciphers CRYPT into DECRYPT (default Decrypt.txt) with the best one. A\n"
         "candidate's key word, given to decipher, gives the same plaintext. A file named - is\n"
         "standard input or output; when the plaintext goes to standard output, the candidates go\n"
-        "to standard error. Files may be Windows-1251 or UTF-8.\n"
+        "to standard error. Files may be Windows-1251, UTF-8, CP866 or KOI8-R.\n"
         "\n"
         "  -q, --quiet          no candidate list; warnings and errors still show\n"
-        "  -e, --encoding=ENC   the output in ENC, utf-8 or windows-1251 (default: the input's)\n"
+        "  -e, --encoding=ENC   the output in ENC: utf-8, windows-1251, cp866 or koi8-r (default:\n"
+        "                       the input's, or a terminal's own character set)\n"
+        "      --from=ENC       read the text as ENC, for one too short to tell by its letters\n"
         "      --crib=WORD      a word the plaintext holds, in any case (repeatable)\n"
         "      --length=N[-M]   try only key lengths N to M, from 1 to ") +
     decimal<max_key_length>() +
@@ -131,6 +134,7 @@ int crack_as_asked(run_context& run, const run_request& request) {
         run.report_errno(shown_input_name(input_name), errno);
         return finish_run(run, in, 1);
     }
+    note_encoding(run, input_name, reader);
     if (held == 0) {
         run.report(shown_input_name(input_name), "no letters");
         return finish_run(run, in, 1);
@@ -165,7 +169,7 @@ int crack_as_asked(run_context& run, const run_request& request) {
 
     const key_candidate& best = found.front();
     stream_summary summary;
-    stream_extras extras = extras_for(request, in);
+    stream_extras extras = extras_for(request, in, out.stream());
     extras.summary = &summary;
     word_breaker words;
     if (request.words)

@@ -3,6 +3,7 @@
 #include "analysis/verdict.hpp"
 #include "analysis/word_breaks.hpp"
 #include "app/cipher_table.hpp"
+#include "app/encoding_note.hpp"
 #include "app/file_checks.hpp"
 #include "app/key_line.hpp"
 #include "app/platform.hpp"
@@ -28,18 +29,22 @@ constexpr tool_interface tool = {
     .description =
         "Deciphers the letters of CRYPT (default Crypt.txt) into DECRYPT (default Decrypt.txt)\n"
         "with the key word KEY, or one read from standard input after a prompt. A file named - is\n"
-        "standard input or output; text from standard input needs -k. Files may be Windows-1251\n"
-        "or UTF-8. A text that does not read as Russian is said to be so: the key may be wrong.\n"
+        "standard input or output; text from standard input needs -k. Files may be Windows-1251,\n"
+        "UTF-8, CP866 or KOI8-R, told apart by their letters. A text that does not read as "
+        "Russian\n"
+        "is said to be so: the key may be wrong.\n"
         "\n"
         "  -q, --quiet          no prompt, no order line; warnings and errors still show\n"
-        "  -e, --encoding=ENC   the output in ENC, utf-8 or windows-1251 (default: the input's)\n"
+        "  -e, --encoding=ENC   the output in ENC: utf-8, windows-1251, cp866 or koi8-r (default:\n"
+        "                       the input's, or a terminal's own character set)\n"
+        "      --from=ENC       read the text as ENC, for one too short to tell by its letters\n"
         "  -k, --key=KEY        the key word, instead of asking for it\n"
         "      --table          draw the cipher for the key on standard error: the key over its\n"
         "                       columns, the order they are read in, and the first block\n"
         "      --words          the plaintext in words, its word breaks guessed by a model of\n"
         "                       Russian; lines of at most 72 characters\n"
         "For example:\n"
-        "  iconv -f KOI8-R -t UTF-8 letter.txt | decipher -q -k KEY - - | less\n",
+        "  decipher -q -k KEY letter.txt - | less\n",
     .input_name = "Crypt.txt",
     .output_name = "Decrypt.txt",
     .takes_words = true};
@@ -69,6 +74,7 @@ int fail_to_open_input(run_context& run, const run_request& request, int input_e
 // that were not UTF-8, or a plaintext that does not read as Russian are said to be so.
 void say_what_was_off(const run_context& run, const char* in_name, const letter_reader& reader,
                       const stream_summary& summary, const std::int32_t* order, int n) {
+    note_encoding(run, in_name, reader);
     note_skipped_bytes(run, in_name, reader);
     if (summary.letters == 0)
         run.report(shown_input_name(in_name), "no letters");
@@ -98,7 +104,7 @@ int decipher_as_asked(run_context& run, const run_request& request) {
 
     const auto buffer = make_io_buffer(io_chunk_size);
     stream_summary summary;
-    stream_extras extras = extras_for(request, in);
+    stream_extras extras = extras_for(request, in, out.stream());
     extras.summary = &summary;
     word_breaker words;
     if (request.words)

@@ -1,6 +1,7 @@
 #include "app/run_encipher.hpp"
 
 #include "app/cipher_table.hpp"
+#include "app/encoding_note.hpp"
 #include "app/file_checks.hpp"
 #include "app/key_line.hpp"
 #include "app/skipped_bytes_note.hpp"
@@ -26,11 +27,14 @@ constexpr tool_interface tool = {
         "Enciphers the letters of PLAIN (default Plain.txt) into CRYPT (default Crypt.txt) with\n"
         "the key word KEY, or one read from standard input after a prompt; decipher with the same\n"
         "key gives them back. A file named - is standard input or output; text from standard\n"
-        "input needs -k. CRYPT is replaced only by a whole ciphertext. Files may be Windows-1251\n"
-        "or UTF-8. The letter yo (U+0401, U+0451) is enciphered as ye (U+0415, U+0435).\n"
+        "input needs -k. CRYPT is replaced only by a whole ciphertext. Files may be Windows-1251,\n"
+        "UTF-8, CP866 or KOI8-R, told apart by their letters. The letter yo (U+0401, U+0451) is\n"
+        "enciphered as ye (U+0415, U+0435).\n"
         "\n"
         "  -q, --quiet          no prompt, no order line; warnings and errors still show\n"
-        "  -e, --encoding=ENC   the output in ENC, utf-8 or windows-1251 (default: the input's)\n"
+        "  -e, --encoding=ENC   the output in ENC: utf-8, windows-1251, cp866 or koi8-r (default:\n"
+        "                       the input's, or a terminal's own character set)\n"
+        "      --from=ENC       read the text as ENC, for one too short to tell by its letters\n"
         "  -v, --verbose        say how many letters yo became ye\n"
         "  -k, --key=KEY        the key word, instead of asking for it\n"
         "      --table          draw the cipher for the key on standard error: the key over its\n"
@@ -64,7 +68,7 @@ int encipher_as_asked(run_context& run, const run_request& request) {
     const auto buffer = make_io_buffer(io_chunk_size);
     std::uint64_t letters = 0;
     stream_summary summary;
-    stream_extras extras = extras_for(request, in);
+    stream_extras extras = extras_for(request, in, out.stream());
     extras.summary = &summary;
     // What a reader of the deciphered text expects, as Russian is usually written.
     reader.yo_as_ye = true;
@@ -80,6 +84,7 @@ int encipher_as_asked(run_context& run, const run_request& request) {
         if (request.table)
             draw_cipher_table(stderr, table_way::encipher, key, order.data(), n,
                               summary.start.data(), summary.start_size, summary.letters);
+        note_encoding(run, in_name, reader);
         note_skipped_bytes(run, in_name, reader);
         if (request.verbose) {
             const std::string note =

@@ -3,6 +3,7 @@
 
 #include "app/command_line.hpp"
 #include "app/run_context.hpp"
+#include "cipher/letter_reader.hpp"
 #include "cipher/text_stream.hpp"
 
 #include <cstdio>
@@ -12,5 +13,9 @@ int stream_status(run_context& run, stream_fault fault, const char* in_name, std
                   const char* out_name);
 
 // What the block loops are to know of a run: the encoding -e asks the output in (empty for the
-// input's), and whether in is a file, whose reads never wait.
-stream_extras extras_for(const run_request& request, std::FILE* in);
+// input's), whether in is a file, whose reads never wait, and whether out is a terminal, which
+// without -e gets the text in its own character set.
+stream_extras extras_for(const run_request& request, std::FILE* in, std::FILE* out);
+
+// The text read in the encoding --from names, if it names one, instead of the judged one.
+void read_as_asked(const run_request& request, letter_reader& reader);

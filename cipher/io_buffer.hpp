@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
-#include <type_traits>
 #include <new>
+#include <type_traits>
 
 #ifdef _WIN32
 #include <malloc.h>

@@ -66,22 +66,28 @@ void yo_as_ye_utf8(letter_reader& reader) {
     reader.yo_looked_to = reader.ahead_size;
 }
 
+// Bytes just read, made letters: CP866 and KOI8-R become Windows-1251 first, Ё and ё with them.
+std::size_t keep_read_letters(letter_reader& reader, std::uint8_t* bytes, std::size_t size) {
+    if (reader.table != nullptr)
+        translate_bytes(bytes, size, *reader.table);
+    yo_as_ye_1251(reader, bytes, size);
+    return keep_letters(bytes, size);
+}
+
 // Serves the bytes kept ahead, then reads straight into letters: asking for exactly the letters
 // still missing means the raw bytes always fit in the space left.
-std::size_t read_windows_1251(letter_reader& reader, std::uint8_t* letters, std::size_t wanted) {
+std::size_t read_single_byte(letter_reader& reader, std::uint8_t* letters, std::size_t wanted) {
     std::size_t taken = 0;
     while (taken < wanted && reader.ahead_at < reader.ahead_size) {
         const std::size_t take = std::min(wanted - taken, reader.ahead_size - reader.ahead_at);
         std::memcpy(letters + taken, reader.ahead.get() + reader.ahead_at, take);
         reader.ahead_at += take;
-        yo_as_ye_1251(reader, letters + taken, take);
-        taken += keep_letters(letters + taken, take);
+        taken += keep_read_letters(reader, letters + taken, take);
     }
     while (taken < wanted && !reader.ended) {
         const std::size_t asked = wanted - taken;
         const std::size_t got = std::fread(letters + taken, 1, asked, reader.stream);
-        yo_as_ye_1251(reader, letters + taken, got);
-        taken += keep_letters(letters + taken, got);
+        taken += keep_read_letters(reader, letters + taken, got);
         reader.ended = got < asked;
     }
     return taken;
@@ -137,6 +143,8 @@ void decide(letter_reader& reader, text_encoding encoding, bool mark) {
     reader.decided = true;
     reader.encoding = encoding;
     reader.byte_order_mark = mark;
+    reader.table = letters_as_windows_1251(encoding);
+    reader.likeliest = encoding;
 }
 
 } // namespace
@@ -192,14 +200,28 @@ text_encoding decide_encoding(letter_reader& reader) {
         stored = squeeze_ascii(window, stored, stored + got, stored, high);
     }
     decide(reader, judge_text({window, stored}, reader.ended, judged), false);
+    // Counts that lean elsewhere without making sure are said, so that the guess is never silent.
+    if (reader.encoding == text_encoding::windows_1251)
+        reader.likeliest = judge_by_counts({window, stored}).likeliest;
     reader.ahead_at = 0;
     reader.ahead_size = stored;
     return reader.encoding;
 }
 
+void read_as(letter_reader& reader, text_encoding encoding) {
+    read_byte_order_mark(reader);
+    const bool mark_kept = reader.byte_order_mark && encoding == text_encoding::utf8;
+    if (!mark_kept)
+        reader.ahead_at = 0; // a mark of another encoding is text
+    decide(reader, encoding, mark_kept);
+    reader.encoding_given = true;
+}
+
 std::size_t read_letters(letter_reader& reader, std::uint8_t* letters, std::size_t wanted) {
     switch (decide_encoding(reader)) {
-    case text_encoding::windows_1251: return read_windows_1251(reader, letters, wanted);
+    case text_encoding::windows_1251:
+    case text_encoding::cp866:
+    case text_encoding::koi8_r: return read_single_byte(reader, letters, wanted);
     // Malformed bytes are only non-letters, as they are to an editor that shows them as
     // replacement characters.
     case text_encoding::utf8: return read_utf8(reader, letters, wanted);

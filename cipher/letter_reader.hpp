@@ -1,6 +1,7 @@
 // The ciphertext or plaintext read as a stream of letters.
 #pragma once
 
+#include "cipher/code_pages.hpp"
 #include "cipher/io_buffer.hpp"
 #include "cipher/letter_kernels.hpp"
 #include "cipher/text_encoding.hpp"
@@ -22,6 +23,11 @@ struct letter_reader {
     bool decided = false; // the encoding is known
     text_encoding encoding = text_encoding::windows_1251;
     bool byte_order_mark = false; // the stream opened with the mark of `encoding`
+    // The best scored single-byte reading (judge_by_counts), which may differ from a
+    // Windows-1251 `encoding` when the counts are too few to be sure.
+    text_encoding likeliest = text_encoding::windows_1251;
+    bool encoding_given = false;       // by read_as, not judged
+    const byte_table* table = nullptr; // CP866, KOI8-R: each byte's Windows-1251 letter
     bool mark_looked_for = false;
     bool ended = false; // a read came up short: the stream's end, or a read error
     // Bytes fetched per read of UTF-8 text, and the size of `ahead`; the decision judges the
@@ -57,9 +63,14 @@ bool read_byte_order_mark(letter_reader& reader);
 // above 0x7F squeezed, so memory stays flat. On a read error it decides on what it got.
 text_encoding decide_encoding(letter_reader& reader);
 
+// The encoding the user names, in place of any judgment: called after read_byte_order_mark and
+// before any letter is read. A UTF-8 mark is skipped only when encoding is UTF-8.
+void read_as(letter_reader& reader, text_encoding encoding);
+
 // Stores the next `wanted` letters at letters, as Windows-1251 bytes 0xC0..0xFF, and returns how
 // many it stored: fewer only at the end of the stream or on a read error (reader_failed tells).
-// The letters of UTF-8 are U+0410..U+044F; any other character, Ё and ё included, and any
+// CP866 and KOI8-R letters go through the reader's table. The letters of UTF-8 are
+// U+0410..U+044F; any other character, Ё and ё included, and any
 // malformed byte are skipped. A UTF-16 stream gives none. Never serves a letter it does not
 // store: the next call goes on right behind the last one.
 std::size_t read_letters(letter_reader& reader, std::uint8_t* letters, std::size_t wanted);

@@ -37,6 +37,9 @@ struct text_writer {
     bool mark_due; // the input's UTF-8 mark, for UTF-8 out
     io_buffer scratch;
     std::size_t scratch_size;
+    bool (*write)(std::FILE*, const std::uint8_t*, std::size_t);
+    bool end_line;     // a terminal's text ends with a line break
+    std::uint8_t last; // the last byte written, 0 before the first
 };
 
 // The encoding the text goes out in, and whether the mark goes before it.
@@ -45,15 +48,21 @@ text_encoding output_encoding(const letter_reader& in, const stream_extras& extr
 }
 
 bool output_mark(const letter_reader& in, const stream_extras& extras) {
-    return in.byte_order_mark && in.encoding == text_encoding::utf8 &&
+    return !extras.terminal && in.byte_order_mark && in.encoding == text_encoding::utf8 &&
            output_encoding(in, extras) == text_encoding::utf8;
 }
 
 text_writer writer_for(const letter_reader& reader, const stream_extras& extras) {
     const text_encoding encoding = output_encoding(reader, extras);
-    const std::size_t size = encoding == text_encoding::utf8 ? io_chunk_size : 0;
-    return {encoding, output_mark(reader, extras), size > 0 ? make_io_buffer(size) : io_buffer{},
-            size};
+    const bool encoded = encoding != text_encoding::windows_1251 && extras.write == nullptr;
+    const std::size_t size = encoded ? io_chunk_size : 0;
+    return {encoding,
+            output_mark(reader, extras),
+            size > 0 ? make_io_buffer(size) : io_buffer{},
+            size,
+            extras.write,
+            extras.terminal,
+            0};
 }
 
 bool write_mark(std::FILE* out) {
@@ -68,6 +77,9 @@ bool write_out(std::FILE* out, text_writer& writer, const std::uint8_t* text, st
         if (!write_mark(out))
             return false;
     }
+    writer.last = text[size - 1];
+    if (writer.write != nullptr)
+        return writer.write(out, text, size);
     return write_text(out, text, size, writer.encoding, writer.scratch.get(), writer.scratch_size);
 }
 
@@ -79,6 +91,13 @@ bool write_plain(std::FILE* out, text_writer& writer, const stream_extras& extra
     const std::vector<std::uint8_t>& text =
         extras.filter.pass(extras.filter.state, letters, size, last);
     return write_out(out, writer, text.data(), text.size());
+}
+
+// The line break a terminal's text ends with, when it has any text.
+bool end_text(std::FILE* out, text_writer& writer) {
+    static constexpr std::uint8_t line_break[] = {'\n'};
+    return !writer.end_line || writer.last == 0 || writer.last == '\n' ||
+           write_out(out, writer, line_break, 1);
 }
 
 // Keeps the first plaintext letters and the count, for what the tool says after the run.
@@ -294,7 +313,8 @@ std::optional<stream_fault> decipher_overlapped(letter_reader& in, std::FILE* ou
         if (slot.failed)
             return finish(stream_failure::read, slot.error);
         if (slot.last)
-            return finish(stream_failure::none, 0);
+            return end_text(out, *writer) ? finish(stream_failure::none, 0)
+                                          : finish(stream_failure::write, errno);
         {
             const std::lock_guard<std::mutex> guard(ring.lock);
             ring.freed = k + 1;
@@ -346,7 +366,8 @@ stream_fault decipher_stream(letter_reader& in, std::FILE* out, const std::int32
         if (!write_plain(out, writer, extras, buffer, got, got < work.capacity))
             return {stream_failure::write, errno};
         if (got < work.capacity)
-            return {};
+            return end_text(out, writer) ? stream_fault{}
+                                         : stream_fault{stream_failure::write, errno};
     }
 }
 

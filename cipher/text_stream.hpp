@@ -63,6 +63,11 @@ struct stream_extras {
     // decipher_stream may read on a thread of its own; off, it runs the one-thread loop it
     // runs on a single core.
     bool reader_thread = true;
+    // out is a terminal: no mark, and a text with letters ends with a line break. write, when
+    // given, takes the Windows-1251 text in place of the encoder (a console that takes
+    // characters); false and errno on failure.
+    bool terminal = false;
+    bool (*write)(std::FILE* out, const std::uint8_t* text, std::size_t size) = nullptr;
 };
 stream_fault decipher_stream(letter_reader& in, std::FILE* out, const std::int32_t* order, int n,
                              std::uint8_t* buffer, std::size_t buffer_size, std::size_t held = 0,

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <optional>
 #include <span>
 #include <tuple>
 #include <utility>
@@ -52,6 +53,7 @@ TEST(LetterStream, BlocksAtEveryBufferBoundary) {
         bytes text;
         std::size_t chunk;
         bytes letters;
+        std::optional<text_encoding> given = {}; // as --from names it
     };
     std::vector<reading> readings;
     for (const auto& text : texts)
@@ -61,12 +63,23 @@ TEST(LetterStream, BlocksAtEveryBufferBoundary) {
                                     chunk < io_chunk_size && form == text
                                         ? reference_letters(text, chunk / 4)
                                         : letters_of(text)});
+    // CP866 and KOI8-R through their tables, named as --from names them; signs above 0x7F
+    // left out, as some are letters there.
+    for (bytes text : texts) {
+        std::erase_if(text, [](std::uint8_t b) { return b >= 0x80 && b < 0xC0; });
+        for (const std::size_t chunk : {io_chunk_size, std::size_t{8}}) {
+            readings.push_back({cp866(text), chunk, letters_of(text), text_encoding::cp866});
+            readings.push_back({koi8r_text(text), chunk, letters_of(text), text_encoding::koi8_r});
+        }
+    }
 
-    for (const auto& [text, chunk, letters] : readings) {
+    for (const auto& [text, chunk, letters, given] : readings) {
         for (const int n : {1, 2, 9}) {
             for (const std::size_t blocks : {1U, 2U, 50U}) {
                 std::FILE* f = file_with(text);
                 letter_reader reader = make_letter_reader(f, chunk);
+                if (given)
+                    read_as(reader, *given);
                 const std::size_t want = block_letters(n) * blocks;
                 bytes read;
                 bytes block(want, 0);
@@ -176,6 +189,10 @@ TEST(LetterStream, EncodingOfAStart) {
         text_encoding encoding;
     };
     const bytes cut = "\xD0\xB0\xD0"_b;
+    // "Завтра утром приеду поездом, жди меня на вокзале у часов."
+    const bytes sentence = "\xC7\xE0\xE2\xF2\xF0\xE0 \xF3\xF2\xF0\xEE\xEC \xEF\xF0\xE8\xE5\xE4\xF3 "
+                           "\xEF\xEE\xE5\xE7\xE4\xEE\xEC, \xE6\xE4\xE8 \xEC\xE5\xED\xFF \xED\xE0 "
+                           "\xE2\xEE\xEA\xE7\xE0\xEB\xE5 \xF3 \xF7\xE0\xF1\xEE\xE2."_b;
     const row rows[] = {
         {"cut, more to come", cut, false, bytes_judged, text_encoding::utf8},
         {"cut, the end", cut, true, bytes_judged, text_encoding::windows_1251},
@@ -185,6 +202,11 @@ TEST(LetterStream, EncodingOfAStart) {
          text_encoding::utf8},
         {"a lead where judging ends, ASCII after it: malformed",
          "\xD0\xB0\xD0\xB1\xD0\xB2\xD0\xB3\xE0`"_b, true, 9, text_encoding::windows_1251},
+        {"a sentence in KOI8-R", koi8r_text(sentence), true, bytes_judged, text_encoding::koi8_r},
+        {"a sentence in CP866", cp866(sentence), true, bytes_judged, text_encoding::cp866},
+        {"its letters in KOI8-R, as ciphertext", koi8r(letters_of(sentence)), true, bytes_judged,
+         text_encoding::koi8_r},
+        {"a sentence in Windows-1251", sentence, true, bytes_judged, text_encoding::windows_1251},
     };
     for (const auto& r : rows)
         EXPECT_EQ(decide_encoding(std::span(r.start.data(), r.start.size()), r.at_end, r.judged),

@@ -227,3 +227,18 @@ inline bytes koi8r(bytes text) {
         b = static_cast<std::uint8_t>(lower[b & 0x1FU] | ((b & 0x20U) ^ 0x20U));
     return text;
 }
+
+// Windows-1251 text in KOI8-R: its letters so, the rest as it is.
+inline bytes koi8r_text(bytes text) {
+    for (auto& b : text)
+        b = b >= 0xC0 ? koi8r({b})[0] : b;
+    return text;
+}
+
+// The same in CP866: capitals from 0x80, а..п from 0xA0, р..я from 0xE0.
+inline bytes cp866(bytes text) {
+    for (auto& b : text)
+        if (b >= 0xC0)
+            b = static_cast<std::uint8_t>(b < 0xE0 ? b - 0x40 : b < 0xF0 ? b - 0x40 : b - 0x10);
+    return text;
+}

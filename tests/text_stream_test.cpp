@@ -18,6 +18,12 @@ namespace {
 // plaintext, sprinkled, through the enciphering loop must give the ciphertext laid out. Form 0
 // is Windows-1251, 1 UTF-8, 2 UTF-8 with a mark; the output takes the input's, and a text with
 // no letters gives nothing at all, not even the mark.
+// Short random letters may read as KOI8-R by chance; the loops are checked on Windows-1251.
+void windows_1251_if_single_byte(letter_reader& reader, int form) {
+    if (form == 0)
+        read_as(reader, text_encoding::windows_1251);
+}
+
 void expect_round_trip(std::mt19937& rng, const std::vector<std::int32_t>& order,
                        std::size_t length, std::initializer_list<std::size_t> buffer_sizes,
                        int form, const stream_extras& extras = {}) {
@@ -34,6 +40,7 @@ void expect_round_trip(std::mt19937& rng, const std::vector<std::int32_t>& order
         for (const std::size_t wanted : {std::size_t{0}, std::min(length, capacity), capacity}) {
             std::rewind(in);
             letter_reader reader = make_letter_reader(in);
+            windows_1251_if_single_byte(reader, form);
             std::FILE* out = std::tmpfile();
             bytes buffer(buffer_size, 0);
             const std::size_t held = read_letters(reader, buffer.data(), wanted);
@@ -55,6 +62,7 @@ void expect_round_trip(std::mt19937& rng, const std::vector<std::int32_t>& order
     for (const std::size_t buffer_size : buffer_sizes) {
         std::rewind(plain_file);
         letter_reader reader = make_letter_reader(plain_file);
+        windows_1251_if_single_byte(reader, form);
         std::FILE* out = std::tmpfile();
         bytes buffer(buffer_size, 0);
         std::uint64_t letters_read = 0;
