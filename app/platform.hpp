@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/file_identity.hpp"
+#include "app/messages.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -94,3 +95,18 @@ console_read read_console_key(std::string& line);
 // Windows takes characters; elsewhere the bytes are in the locale's (or the console's code
 // page's) character set, and a letter it cannot show is '?'.
 void write_windows_1251(std::FILE* stream, const std::uint8_t* text, std::size_t size);
+
+// The language the user reads: on POSIX as gettext takes it (LANGUAGE, unless the messages'
+// locale is C; LC_ALL, LC_MESSAGES, LANG), and English where the locale's character set has no
+// Cyrillic; on Windows LANGUAGE or LANG when set, else the user's interface language. Sets no
+// locale: the system's own reasons (strerror) keep theirs.
+message_language user_message_language();
+
+// UTF-8 text in the character set the run writes its messages in: the locale's (LC_CTYPE) on
+// POSIX, a character it lacks '?'; UTF-8 on Windows, where write_message converts it.
+std::string text_for_terminal(const char* utf8);
+
+// Writes a message, in the run's character set (text_for_terminal), to stream as the console
+// shows it: on Windows a console takes characters, and redirected it is bytes in the console's
+// code page (the system's out of a console), or UTF-8. Elsewhere the bytes as they are.
+void write_message(std::FILE* stream, const std::string& text);

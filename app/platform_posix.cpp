@@ -1,10 +1,14 @@
 #include "app/platform.hpp"
 
+#include "app/language_names.hpp"
+
 #include <algorithm>
 #include <cerrno>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include <fcntl.h>
 #include <iconv.h>
@@ -327,4 +331,57 @@ void write_windows_1251(std::FILE* stream, const std::uint8_t* text, std::size_t
     if (convert != failed)
         iconv_close(convert);
     std::fwrite(shown.data(), 1, shown.size(), stream);
+}
+
+std::string text_for_terminal(const char* utf8) {
+    const char* codeset = nl_langinfo(CODESET);
+    if (std::strcmp(codeset, "UTF-8") == 0)
+        return utf8;
+    std::string in(utf8);
+    std::string out(in.size() * 4 + 16, '\0'); // more than any character set needs
+    const iconv_t convert = iconv_open(codeset, "UTF-8");
+    const auto failed = reinterpret_cast<iconv_t>(-1); // NOLINT(performance-no-int-to-ptr)
+    char* from = in.data();
+    char* to = out.data();
+    std::size_t in_left = in.size();
+    std::size_t out_left = out.size();
+    while (in_left > 0 && out_left > 0) {
+        if (convert != failed &&
+            iconv(convert, &from, &in_left, &to, &out_left) != static_cast<std::size_t>(-1))
+            break;
+        // A character the set lacks is '?', and the rest goes on.
+        *to++ = '?';
+        --out_left;
+        do {
+            ++from;
+            --in_left;
+        } while (in_left > 0 && (static_cast<unsigned char>(*from) & 0xC0) == 0x80);
+    }
+    if (convert != failed)
+        iconv_close(convert);
+    out.resize(out.size() - out_left);
+    return out;
+}
+
+message_language user_message_language() {
+    // Looked up as gettext would, then put back: LC_MESSAGES also sets strerror's language.
+    const char* current = std::setlocale(LC_MESSAGES, nullptr);
+    const std::string kept = current != nullptr ? current : "C";
+    const char* found = std::setlocale(LC_MESSAGES, "");
+    const std::string name = found != nullptr ? found : "C";
+    std::setlocale(LC_MESSAGES, kept.c_str());
+    // gettext ignores LANGUAGE under C, C.UTF-8 among them.
+    if (name == "C" || name == "POSIX" || name.compare(0, 2, "C.") == 0)
+        return message_language::english;
+    const char* list = std::getenv("LANGUAGE");
+    const message_language chosen = (list != nullptr ? language_of_list(list) : std::nullopt)
+                                        .value_or(language_of_locale(name.c_str()));
+    // Russian that the terminal cannot show would be question marks alone.
+    if (chosen == message_language::russian && text_for_terminal("\u0436") == "?")
+        return message_language::english;
+    return chosen;
+}
+
+void write_message(std::FILE* stream, const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
 }

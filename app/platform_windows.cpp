@@ -1,9 +1,12 @@
 #include "app/platform.hpp"
 
+#include "app/language_names.hpp"
+
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -367,5 +370,38 @@ void write_windows_1251(std::FILE* stream, const std::uint8_t* text, std::size_t
         else
             shown += '?';
     }
+    std::fwrite(shown.data(), 1, shown.size(), stream);
+}
+
+message_language user_message_language() {
+    // The user's word over the system's, as gettext's variables are on POSIX.
+    if (const char* list = std::getenv("LANGUAGE"); list != nullptr && *list != '\0')
+        if (const auto listed = language_of_list(list))
+            return *listed;
+    if (const char* name = std::getenv("LANG"); name != nullptr && *name != '\0')
+        return language_of_locale(name);
+    return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_RUSSIAN ? message_language::russian
+                                                                     : message_language::english;
+}
+
+std::string text_for_terminal(const char* utf8) {
+    return utf8; // names are UTF-8 here too: write_message converts the whole line
+}
+
+void write_message(std::FILE* stream, const std::string& text) {
+    const HANDLE h = handle_of(stream);
+    const std::wstring wide = widen(text.c_str());
+    DWORD mode = 0;
+    if (GetConsoleMode(h, &mode) != 0) {
+        // A console takes characters, whatever its code page.
+        std::fflush(stream);
+        DWORD written = 0;
+        WriteConsoleW(h, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+    }
+    UINT page = GetConsoleOutputCP();
+    if (page == 0)
+        page = GetACP();
+    const std::string shown = page == CP_UTF8 ? text : narrow(wide.c_str(), page);
     std::fwrite(shown.data(), 1, shown.size(), stream);
 }

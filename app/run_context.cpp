@@ -1,16 +1,18 @@
 #include "app/run_context.hpp"
 
+#include "app/messages.hpp"
 #include "app/platform.hpp"
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 void run_context::set_console_for(const char* output_name) {
     console_ = std::strcmp(output_name, "-") == 0 ? stderr : stdout;
 }
 
 void run_context::report(const char* what, const char* reason) const {
-    std::fprintf(stderr, "%s: %s: %s\n", program_, what, reason);
+    write_message(stderr, std::string(program_) + ": " + what + ": " + reason + "\n");
 }
 
 void run_context::report_errno(const char* what, int error) const {
@@ -18,7 +20,7 @@ void run_context::report_errno(const char* what, int error) const {
 }
 
 void run_context::say(const char* message) const {
-    std::fprintf(stderr, "%s: %s\n", program_, message);
+    write_message(stderr, std::string(program_) + ": " + message + "\n");
 }
 
 int run_context::flush_standard_output() {
@@ -31,7 +33,7 @@ int run_context::flush_standard_output() {
 int run_context::finish(int status) {
     flush_standard_output();
     if (standard_output_error_ != 0 && status == 0) {
-        report_errno("standard output", standard_output_error_);
+        report_errno(tr("standard output"), standard_output_error_);
         status = 1;
     }
     return status;

@@ -17,12 +17,13 @@ int run_guarded(const tool_interface& tool, run_function run, int argc, char** a
         const char* locale = std::setlocale(LC_CTYPE, "");
         context.set_c_locale(locale == nullptr || std::strcmp(locale, "C") == 0 ||
                              std::strcmp(locale, "POSIX") == 0);
+        use_message_language(user_message_language());
         run_request request = parse_command_line(tool, argc, command_line_arguments(argc, argv));
         if (request.status < 0)
             refuse_text_without_key(tool, request);
         if (request.status >= 0) {
-            std::fputs(request.output.c_str(), stdout);
-            std::fputs(request.message.c_str(), stderr);
+            write_message(stdout, request.output);
+            write_message(stderr, request.message);
             return request.status == 0 ? context.finish(0) : request.status;
         }
         context.set_console_for(request.output_name);
