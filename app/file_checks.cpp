@@ -1,5 +1,7 @@
 #include "app/file_checks.hpp"
 
+#include "app/message_format.hpp"
+#include "app/messages.hpp"
 #include "app/platform.hpp"
 
 #include <cerrno>
@@ -13,9 +15,9 @@ bool refuse_text_without_key(const tool_interface& tool, run_request& request) {
     if (!tool.takes_key || request.key != nullptr || !names_standard_input(request.input_name))
         return false;
     request.status = 2;
-    request.message = std::string(tool.program) +
-                      ": the text comes from standard input, so the key must come with -k\n" +
-                      usage(tool);
+    request.message = std::string(tool.program) + ": " +
+                      tr("the text comes from standard input, so the key must come with -k") +
+                      "\n" + usage(tool);
     return true;
 }
 
@@ -37,7 +39,7 @@ text_check open_text(run_context& run, const char* name, std::FILE*& in, letter_
         }
         if (reader.encoding != text_encoding::utf16)
             return text_check::ready;
-        run.report(shown_input_name(name), "UTF-16 text; save it as UTF-8 or Windows-1251");
+        run.report(shown_input_name(name), tr("UTF-16 text; save it as UTF-8 or Windows-1251"));
         return text_check::refused;
     }
     run.report_errno(shown_input_name(name), EISDIR);
@@ -49,13 +51,22 @@ void close_text(std::FILE* in) {
         std::fclose(in);
 }
 
+namespace {
+
+void say_same_file(const run_context& run, const char* in_name, const char* out_name) {
+    run.say(message_format(tr("%s and %s are the same file"), shown_input_name(in_name),
+                           shown_output_name(out_name))
+                .c_str());
+}
+
+} // namespace
+
 bool refuse_same_file(run_context& run, std::FILE* in, const char* in_name, const char* out_name) {
     const file_identity out =
         std::strcmp(out_name, "-") == 0 ? identify(stdout) : identify(out_name);
     if (!same_file(identify(in), out))
         return false;
-    std::fprintf(stderr, "%s: %s and %s are the same file\n", run.program(),
-                 shown_input_name(in_name), shown_output_name(out_name));
+    say_same_file(run, in_name, out_name);
     return true;
 }
 
@@ -67,8 +78,7 @@ bool open_output_apart(run_context& run, std::FILE* in, const char* in_name, con
     }
     // Checked on the open file, so a name that only now leads to it is caught too.
     if (same_file(identify(in), identify(out.stream()))) {
-        std::fprintf(stderr, "%s: %s and %s are the same file\n", run.program(),
-                     shown_input_name(in_name), shown_output_name(out_name));
+        say_same_file(run, in_name, out_name);
         out.discard();
         return false;
     }

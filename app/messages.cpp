@@ -23,7 +23,7 @@ constexpr catalog_entry catalog[] = {
 
 message_language language = message_language::english;
 
-// The table's texts as the run writes them, made on first use: three a message.
+// The table's texts as the run writes them, filled in on first use: three a message.
 std::vector<std::string> shown;
 std::vector<bool> made;
 
@@ -62,6 +62,10 @@ const char* shown_text(const char* english, const char* english_plural, std::siz
     const catalog_entry* e = find(english, english_plural);
     if (e == nullptr || e->russian[form] == nullptr)
         return untranslated;
+    if (shown.empty()) {
+        shown.resize(std::size(catalog) * 3);
+        made.resize(std::size(catalog) * 3);
+    }
     const auto slot = static_cast<std::size_t>(e - std::begin(catalog)) * 3 + form;
     if (!made[slot]) {
         shown[slot] = text_for_terminal(e->russian[form]);
@@ -74,8 +78,9 @@ const char* shown_text(const char* english, const char* english_plural, std::siz
 
 void use_message_language(message_language chosen) {
     language = chosen;
-    shown.assign(std::size(catalog) * 3, std::string());
-    made.assign(std::size(catalog) * 3, false);
+    // Made when first needed: nothing is allocated before the run's first file.
+    shown.clear();
+    made.clear();
 }
 
 const char* tr(const char* english) {

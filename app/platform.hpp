@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 
 // The arguments as the tools take them: on POSIX as they come; on Windows read again as
@@ -106,7 +107,9 @@ message_language user_message_language();
 // POSIX, a character it lacks '?'; UTF-8 on Windows, where write_message converts it.
 std::string text_for_terminal(const char* utf8);
 
-// Writes a message, in the run's character set (text_for_terminal), to stream as the console
-// shows it: on Windows a console takes characters, and redirected it is bytes in the console's
-// code page (the system's out of a console), or UTF-8. Elsewhere the bytes as they are.
-void write_message(std::FILE* stream, const std::string& text);
+// Writes a message, its pieces one after another in the run's character set (text_for_terminal),
+// to stream as the console shows it: on Windows a console takes characters, and redirected it is
+// bytes in the console's code page (the system's out of a console), or UTF-8. Elsewhere the
+// bytes as they are, in one write where they fit 4 KiB, and with nothing allocated: a run out
+// of memory still says so.
+void write_message(std::FILE* stream, std::initializer_list<const char*> pieces);

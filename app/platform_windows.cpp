@@ -388,7 +388,10 @@ std::string text_for_terminal(const char* utf8) {
     return utf8; // names are UTF-8 here too: write_message converts the whole line
 }
 
-void write_message(std::FILE* stream, const std::string& text) {
+void write_message(std::FILE* stream, std::initializer_list<const char*> pieces) {
+    std::string text;
+    for (const char* piece : pieces)
+        text += piece;
     const HANDLE h = handle_of(stream);
     const std::wstring wide = widen(text.c_str());
     DWORD mode = 0;

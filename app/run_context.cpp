@@ -5,14 +5,13 @@
 
 #include <cerrno>
 #include <cstring>
-#include <string>
 
 void run_context::set_console_for(const char* output_name) {
     console_ = std::strcmp(output_name, "-") == 0 ? stderr : stdout;
 }
 
 void run_context::report(const char* what, const char* reason) const {
-    write_message(stderr, std::string(program_) + ": " + what + ": " + reason + "\n");
+    write_message(stderr, {program_, ": ", what, ": ", reason, "\n"});
 }
 
 void run_context::report_errno(const char* what, int error) const {
@@ -20,7 +19,7 @@ void run_context::report_errno(const char* what, int error) const {
 }
 
 void run_context::say(const char* message) const {
-    write_message(stderr, std::string(program_) + ": " + message + "\n");
+    write_message(stderr, {program_, ": ", message, "\n"});
 }
 
 int run_context::flush_standard_output() {

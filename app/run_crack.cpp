@@ -4,6 +4,8 @@
 #include "analysis/verdict.hpp"
 #include "app/file_checks.hpp"
 #include "app/key_line.hpp"
+#include "app/message_format.hpp"
+#include "app/messages.hpp"
 #include "app/platform.hpp"
 #include "app/skipped_bytes_note.hpp"
 #include "app/tool.hpp"
@@ -24,20 +26,22 @@ constexpr tool_interface tool = {
     false,
     true,
     false,
-    "[CRYPT [DECRYPT]]",
-    "Finds the key of CRYPT (default Crypt.txt) from the text alone, lists the best candidates,\n"
-    "best first, and deciphers CRYPT into DECRYPT (default Decrypt.txt) with the best one. A\n"
-    "candidate's key word, given to decipher, gives the same plaintext. A file named - is\n"
-    "standard input or output; when the plaintext goes to standard output, the candidates go\n"
-    "to standard error. Files may be Windows-1251 or UTF-8.\n"
-    "\n"
-    "  -q, --quiet          no candidate list; warnings and errors still show\n"
-    "  -e, --encoding=ENC   the output in ENC, utf-8 or windows-1251 (default: the input's)\n"
-    "      --crib=WORD      a word the plaintext holds, in any case (repeatable)\n"
-    "      --length=N[-M]   try only key lengths N to M, from 1 to 9\n"
-    "      --top=N          list N candidates (default 5)\n"
-    "For example:\n"
-    "  crack --crib WORD intercepted.txt - | head -c 200\n",
+    tr_noop("[CRYPT [DECRYPT]]"),
+    tr_noop(
+        "Finds the key of CRYPT (default Crypt.txt) from the text alone, lists the best "
+        "candidates,\n"
+        "best first, and deciphers CRYPT into DECRYPT (default Decrypt.txt) with the best one. A\n"
+        "candidate's key word, given to decipher, gives the same plaintext. A file named - is\n"
+        "standard input or output; when the plaintext goes to standard output, the candidates go\n"
+        "to standard error. Files may be Windows-1251 or UTF-8.\n"
+        "\n"
+        "  -q, --quiet          no candidate list; warnings and errors still show\n"
+        "  -e, --encoding=ENC   the output in ENC, utf-8 or windows-1251 (default: the input's)\n"
+        "      --crib=WORD      a word the plaintext holds, in any case (repeatable)\n"
+        "      --length=N[-M]   try only key lengths N to M, from 1 to 9\n"
+        "      --top=N          list N candidates (default 5)\n"
+        "For example:\n"
+        "  crack --crib WORD intercepted.txt - | head -c 200\n"),
     "Crypt.txt",
     "Decrypt.txt"};
 
@@ -45,7 +49,9 @@ constexpr std::size_t shown_letters = 40;
 
 void print_candidates(run_context& run, const std::vector<key_candidate>& found,
                       const std::uint8_t* letters) {
-    std::fputs("key        length        score  plaintext begins\n", run.console());
+    // TRANSLATORS: the column heads over a 9-letter key, its length in 6 places and the score in
+    // 13, two spaces apart; the plaintext follows.
+    write_message(run.console(), {tr("key        length        score  plaintext begins\n")});
     for (const key_candidate& c : found) {
         key_word key{};
         candidate_key_word(c, key.data());
@@ -66,13 +72,12 @@ bool search_asked(run_context& run, const run_request& request, search_options& 
         options.top = static_cast<std::size_t>(request.top);
     for (const char* crib : request.cribs) {
         std::string text;
-        if (!take_argument_text(run, "crib", crib, text))
+        if (!take_argument_text(run, tr("crib"), crib, text))
             return false;
         options.cribs.push_back(
             crib_letters(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
         if (options.cribs.back().empty()) {
-            const std::string what = std::string("crib \"") + crib + "\"";
-            run.report(what.c_str(), "no letters");
+            run.report(message_format(tr("crib \"%s\""), crib).c_str(), tr("no letters"));
             return false;
         }
     }
@@ -105,15 +110,15 @@ int crack_run(run_context& run, const run_request& request) {
         return finish_run(run, in, 1);
     }
     if (held == 0) {
-        run.report(shown_input_name(input_name), "no letters");
+        run.report(shown_input_name(input_name), tr("no letters"));
         return finish_run(run, in, 1);
     }
     const bool complete = held <= search_letters;
     const auto found = find_keys(buffer.get(), std::min(held, search_letters), complete, options);
     if (found.empty()) { // only when cribs are given and no plaintext holds them all
         run.report(shown_input_name(input_name),
-                   options.cribs.size() == 1 ? "no key gives a plaintext holding the crib"
-                                             : "no key gives a plaintext holding every crib");
+                   options.cribs.size() == 1 ? tr("no key gives a plaintext holding the crib")
+                                             : tr("no key gives a plaintext holding every crib"));
         return finish_run(run, in, 1);
     }
 
@@ -125,17 +130,22 @@ int crack_run(run_context& run, const run_request& request) {
     // A text that is not Russian has no runner-up worth naming.
     const text_verdict verdict = judge_candidate(found[0]);
     if (verdict == text_verdict::not_russian)
-        std::fprintf(stderr,
-                     "%s: no key gives Russian text; is %s enciphered this way, in Windows-1251 "
-                     "or UTF-8?\n",
-                     run.program(), shown_input_name(input_name));
+        run.say(message_format(tr("no key gives Russian text; is %s enciphered this way, in "
+                                  "Windows-1251 or UTF-8?"),
+                               shown_input_name(input_name))
+                    .c_str());
     else if (verdict == text_verdict::too_short_to_tell)
-        std::fprintf(stderr,
-                     "%s: %zu letters are too few to be sure; a word you expect in the text "
-                     "(--crib) or the key length (--length) narrows the search\n",
-                     run.program(), held);
+        run.say(message_format(tr_plural(held,
+                                         "%zu letter is too few to be sure; a word you expect in "
+                                         "the text (--crib) or the key length (--length) "
+                                         "narrows the search",
+                                         "%zu letters are too few to be sure; a word you expect "
+                                         "in the text (--crib) or the key length (--length) "
+                                         "narrows the search"),
+                               held)
+                    .c_str());
     else if (found.size() > 1 && close_call(found[0], found[1]))
-        run.say("the runner-up is close; the text may be too short to be sure");
+        run.say(tr("the runner-up is close; the text may be too short to be sure"));
     note_skipped_bytes(run, input_name, reader);
 
     const key_candidate& best = found.front();

@@ -3,6 +3,7 @@
 #include "analysis/verdict.hpp"
 #include "app/file_checks.hpp"
 #include "app/key_line.hpp"
+#include "app/messages.hpp"
 #include "app/platform.hpp"
 #include "app/skipped_bytes_note.hpp"
 #include "app/tool.hpp"
@@ -23,17 +24,18 @@ constexpr tool_interface tool = {
     true,
     false,
     false,
-    "[CRYPT [DECRYPT]]",
-    "Deciphers the letters of CRYPT (default Crypt.txt) into DECRYPT (default Decrypt.txt)\n"
-    "with the key word KEY, or one read from standard input after a prompt. A file named - is\n"
-    "standard input or output; text from standard input needs -k. Files may be Windows-1251\n"
-    "or UTF-8. A text that does not read as Russian is said to be so: the key may be wrong.\n"
-    "\n"
-    "  -q, --quiet          no prompt, no order line; warnings and errors still show\n"
-    "  -e, --encoding=ENC   the output in ENC, utf-8 or windows-1251 (default: the input's)\n"
-    "  -k, --key=KEY        the key word, instead of asking for it\n"
-    "For example:\n"
-    "  iconv -f KOI8-R -t UTF-8 letter.txt | decipher -q -k KEY - - | less\n",
+    tr_noop("[CRYPT [DECRYPT]]"),
+    tr_noop(
+        "Deciphers the letters of CRYPT (default Crypt.txt) into DECRYPT (default Decrypt.txt)\n"
+        "with the key word KEY, or one read from standard input after a prompt. A file named - is\n"
+        "standard input or output; text from standard input needs -k. Files may be Windows-1251\n"
+        "or UTF-8. A text that does not read as Russian is said to be so: the key may be wrong.\n"
+        "\n"
+        "  -q, --quiet          no prompt, no order line; warnings and errors still show\n"
+        "  -e, --encoding=ENC   the output in ENC, utf-8 or windows-1251 (default: the input's)\n"
+        "  -k, --key=KEY        the key word, instead of asking for it\n"
+        "For example:\n"
+        "  iconv -f KOI8-R -t UTF-8 letter.txt | decipher -q -k KEY - - | less\n"),
     "Crypt.txt",
     "Decrypt.txt"};
 
@@ -64,10 +66,10 @@ void say_what_was_off(const run_context& run, const char* in_name, const letter_
                       const stream_summary& summary) {
     note_skipped_bytes(run, in_name, reader);
     if (summary.letters == 0)
-        run.report(shown_input_name(in_name), "no letters");
+        run.report(shown_input_name(in_name), tr("no letters"));
     else if (judge_plaintext(summary.start.data(), summary.start_size) == text_verdict::not_russian)
-        run.say("the text does not read as Russian; is the key right? (crack finds a key from "
-                "the text alone)");
+        run.say(tr("the text does not read as Russian; is the key right? (crack finds a key "
+                   "from the text alone)"));
 }
 
 int decipher_run(run_context& run, const run_request& request) {

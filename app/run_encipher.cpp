@@ -2,6 +2,8 @@
 
 #include "app/file_checks.hpp"
 #include "app/key_line.hpp"
+#include "app/message_format.hpp"
+#include "app/messages.hpp"
 #include "app/skipped_bytes_note.hpp"
 #include "app/tool.hpp"
 #include "cipher/key_order.hpp"
@@ -20,19 +22,20 @@ constexpr tool_interface tool = {
     true,
     false,
     true,
-    "[PLAIN [CRYPT]]",
-    "Enciphers the letters of PLAIN (default Plain.txt) into CRYPT (default Crypt.txt) with\n"
-    "the key word KEY, or one read from standard input after a prompt; decipher with the same\n"
-    "key gives them back. A file named - is standard input or output; text from standard\n"
-    "input needs -k. CRYPT is replaced only by a whole ciphertext. Files may be Windows-1251\n"
-    "or UTF-8. The letter yo (U+0401, U+0451) is enciphered as ye (U+0415, U+0435).\n"
-    "\n"
-    "  -q, --quiet          no prompt, no order line; warnings and errors still show\n"
-    "  -e, --encoding=ENC   the output in ENC, utf-8 or windows-1251 (default: the input's)\n"
-    "  -v, --verbose        say how many letters yo became ye\n"
-    "  -k, --key=KEY        the key word, instead of asking for it\n"
-    "For example:\n"
-    "  encipher -q -k KEY Plain.txt - | decipher -q -e utf-8 -k KEY - -\n",
+    tr_noop("[PLAIN [CRYPT]]"),
+    tr_noop(
+        "Enciphers the letters of PLAIN (default Plain.txt) into CRYPT (default Crypt.txt) with\n"
+        "the key word KEY, or one read from standard input after a prompt; decipher with the same\n"
+        "key gives them back. A file named - is standard input or output; text from standard\n"
+        "input needs -k. CRYPT is replaced only by a whole ciphertext. Files may be Windows-1251\n"
+        "or UTF-8. The letter yo (U+0401, U+0451) is enciphered as ye (U+0415, U+0435).\n"
+        "\n"
+        "  -q, --quiet          no prompt, no order line; warnings and errors still show\n"
+        "  -e, --encoding=ENC   the output in ENC, utf-8 or windows-1251 (default: the input's)\n"
+        "  -v, --verbose        say how many letters yo became ye\n"
+        "  -k, --key=KEY        the key word, instead of asking for it\n"
+        "For example:\n"
+        "  encipher -q -k KEY Plain.txt - | decipher -q -e utf-8 -k KEY - -\n"),
     "Plain.txt",
     "Crypt.txt"};
 
@@ -58,7 +61,7 @@ int encipher_run(run_context& run, const run_request& request) {
     if (n == 0)
         return finish_run(run, in, out, out_name, 1);
     if (n == 1)
-        run.say("a key of one character leaves the letters in order");
+        run.say(tr("a key of one character leaves the letters in order"));
 
     const auto buffer = make_io_buffer(io_chunk_size);
     std::uint64_t letters = 0;
@@ -70,16 +73,17 @@ int encipher_run(run_context& run, const run_request& request) {
     int status = stream_status(run, fault, in_name, out.stream(), out_name);
     // A text with no letters would leave an empty ciphertext in place of the old one.
     if (status == 0 && letters == 0) {
-        run.report(shown_input_name(in_name), "no letters");
+        run.report(shown_input_name(in_name), tr("no letters"));
         status = 1;
     }
     if (status == 0) {
         note_skipped_bytes(run, in_name, reader);
         if (request.verbose) {
-            const std::string note =
-                std::to_string(reader.yo_changed) +
-                (reader.yo_changed == 1 ? " letter yo written as ye" : " letters yo written as ye");
-            run.report(shown_input_name(in_name), note.c_str());
+            run.report(shown_input_name(in_name),
+                       message_format(tr_plural(reader.yo_changed, "%zu letter yo written as ye",
+                                                "%zu letters yo written as ye"),
+                                      reader.yo_changed)
+                           .c_str());
         }
     }
     return finish_run(run, in, out, out_name, status);

@@ -2,6 +2,8 @@
 
 #include "app/file_checks.hpp"
 #include "app/key_line.hpp"
+#include "app/message_format.hpp"
+#include "app/messages.hpp"
 #include "app/platform.hpp"
 
 #include <cerrno>
@@ -22,14 +24,14 @@ int run_guarded(const tool_interface& tool, run_function run, int argc, char** a
         if (request.status < 0)
             refuse_text_without_key(tool, request);
         if (request.status >= 0) {
-            write_message(stdout, request.output);
-            write_message(stderr, request.message);
+            write_message(stdout, {request.output.c_str()});
+            write_message(stderr, {request.message.c_str()});
             return request.status == 0 ? context.finish(0) : request.status;
         }
         context.set_console_for(request.output_name);
         // A key that cannot be taken is refused before any file is touched.
         if (request.key != nullptr &&
-            !take_argument_text(context, "key", request.key, request.key_windows_1251))
+            !take_argument_text(context, tr("key"), request.key, request.key_windows_1251))
             return context.finish(1);
         return run(context, request);
     } catch (const std::bad_alloc&) {
@@ -80,7 +82,7 @@ int finish_run(run_context& run, std::FILE* in, output_file& out, const char* ou
                int status) {
     if (out.replacing() && status == 0)
         if (const int error = run.flush_standard_output(); error != 0) {
-            run.report_errno("standard output", error);
+            run.report_errno(tr("standard output"), error);
             status = 1;
         }
     if (status != 0 && out.replacing()) {
@@ -92,9 +94,11 @@ int finish_run(run_context& run, std::FILE* in, output_file& out, const char* ou
     if (!out.finish(owner_only) && status == 0) {
         const int error = write_failure(nullptr, errno);
         if (owner_only)
-            std::fprintf(stderr,
-                         "%s: %s: %s (the folder allows only the file's owner to replace it)\n",
-                         run.program(), out_name, std::strerror(error));
+            run.report(
+                out_name,
+                message_format(tr("%s (the folder allows only the file's owner to replace it)"),
+                               std::strerror(error))
+                    .c_str());
         else
             run.report_errno(out_name, error);
         status = 1;
