@@ -20,8 +20,10 @@ struct child_setup {
     int signal = 0;
     const char* signal_when = "tmp.";
     std::uintmax_t signal_size = 0;
-    bool as_other_user = false;            // run as an unprivileged user when the test runs as root
-    const char* locale = nullptr;          // LC_ALL for the child, if set
+    bool as_other_user = false;   // run as an unprivileged user when the test runs as root
+    const char* locale = nullptr; // LC_ALL for the child, if set
+    // If not empty, "NAME=value" for the child in place of every locale variable, LC_ALL too.
+    std::vector<std::string> language = {};
     std::filesystem::path stdin_path = {}; // if not empty, standard input instead of dir/stdin
     bool posix_only = false;               // the row names POSIX devices or files
 };
