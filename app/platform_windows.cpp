@@ -373,15 +373,41 @@ void write_windows_1251(std::FILE* stream, const std::uint8_t* text, std::size_t
     std::fwrite(shown.data(), 1, shown.size(), stream);
 }
 
+namespace {
+
+// The code page a message written to a file or a pipe is in.
+UINT output_page() {
+    const UINT page = GetConsoleOutputCP();
+    return page != 0 ? page : GetACP();
+}
+
+// Whether Russian reaches the user: a console takes any character; redirected, the code page
+// must have Cyrillic.
+bool shows_cyrillic() {
+    DWORD mode = 0;
+    if (GetConsoleMode(handle_of(stderr), &mode) != 0 || output_page() == CP_UTF8)
+        return true;
+    char out[8];
+    BOOL lossy = FALSE;
+    return WideCharToMultiByte(output_page(), 0, L"\x0436", 1, out, sizeof out, nullptr, &lossy) ==
+               1 &&
+           lossy == FALSE;
+}
+
+} // namespace
+
 message_language user_message_language() {
     // The user's word over the system's, as gettext's variables are on POSIX.
-    if (const char* list = std::getenv("LANGUAGE"); list != nullptr && *list != '\0')
-        if (const auto listed = language_of_list(list))
-            return *listed;
+    message_language chosen = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_RUSSIAN
+                                  ? message_language::russian
+                                  : message_language::english;
     if (const char* name = std::getenv("LANG"); name != nullptr && *name != '\0')
-        return language_of_locale(name);
-    return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_RUSSIAN ? message_language::russian
-                                                                     : message_language::english;
+        chosen = language_of_locale(name);
+    if (const char* list = std::getenv("LANGUAGE"); list != nullptr)
+        chosen = language_of_list(list).value_or(chosen);
+    // Redirected Russian in a code page without Cyrillic would be question marks alone.
+    return chosen == message_language::russian && !shows_cyrillic() ? message_language::english
+                                                                    : chosen;
 }
 
 std::string text_for_terminal(const char* utf8) {
@@ -402,9 +428,7 @@ void write_message(std::FILE* stream, std::initializer_list<const char*> pieces)
         WriteConsoleW(h, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
         return;
     }
-    UINT page = GetConsoleOutputCP();
-    if (page == 0)
-        page = GetACP();
+    const UINT page = output_page();
     const std::string shown = page == CP_UTF8 ? text : narrow(wide.c_str(), page);
     std::fwrite(shown.data(), 1, shown.size(), stream);
 }
