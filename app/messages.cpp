@@ -21,7 +21,7 @@ constexpr catalog_entry catalog[] = {
 #include "app/russian_messages.inc"
 };
 
-message_language language = message_language::english;
+message_language run_language = message_language::english;
 
 // The table's texts as the run writes them, filled in on first use: three a message.
 std::vector<std::string> shown;
@@ -47,17 +47,16 @@ std::size_t russian_form(std::uint64_t n) {
     return ones >= 2 && ones <= 4 && (tens < 10 || tens >= 20) ? 1 : 2;
 }
 
-const char* lookup(const char* english, const char* english_plural, std::size_t form) {
+// The Russian text of a message, or nullptr where the table has none.
+const char* russian(const char* english, const char* english_plural, std::size_t form) {
     const catalog_entry* e = find(english, english_plural);
-    if (e == nullptr || e->russian[form] == nullptr)
-        return nullptr;
-    return e->russian[form];
+    return e != nullptr ? e->russian.at(form) : nullptr;
 }
 
 // english, translated for the run and converted to its character set.
 const char* shown_text(const char* english, const char* english_plural, std::size_t form,
                        const char* untranslated) {
-    if (language == message_language::english)
+    if (run_language == message_language::english)
         return untranslated;
     const catalog_entry* e = find(english, english_plural);
     if (e == nullptr || e->russian[form] == nullptr)
@@ -76,8 +75,8 @@ const char* shown_text(const char* english, const char* english_plural, std::siz
 
 } // namespace
 
-void use_message_language(message_language chosen) {
-    language = chosen;
+void use_message_language(message_language language) {
+    run_language = language;
     // Made when first needed: nothing is allocated before the run's first file.
     shown.clear();
     made.clear();
@@ -88,19 +87,20 @@ const char* tr(const char* english) {
 }
 
 const char* tr_plural(std::uint64_t n, const char* one, const char* many) {
-    if (language == message_language::english)
+    if (run_language == message_language::english)
         return n == 1 ? one : many;
     return shown_text(one, many, russian_form(n), n == 1 ? one : many);
 }
 
-const char* translation(message_language in, const char* english) {
-    const char* text = in == message_language::russian ? lookup(english, nullptr, 0) : nullptr;
+const char* translation(message_language language, const char* english) {
+    const char* text =
+        language == message_language::russian ? russian(english, nullptr, 0) : nullptr;
     return text != nullptr ? text : english;
 }
 
-const char* plural_translation(message_language in, std::uint64_t n, const char* one,
+const char* plural_translation(message_language language, std::uint64_t n, const char* one,
                                const char* many) {
     const char* text =
-        in == message_language::russian ? lookup(one, many, russian_form(n)) : nullptr;
+        language == message_language::russian ? russian(one, many, russian_form(n)) : nullptr;
     return text != nullptr ? text : n == 1 ? one : many;
 }
