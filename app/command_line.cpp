@@ -1,5 +1,8 @@
 #include "app/command_line.hpp"
 
+#include "app/message_format.hpp"
+#include "app/messages.hpp"
+
 #include <getopt.h>
 
 #include <array>
@@ -9,13 +12,6 @@
 #include <iterator>
 
 namespace {
-
-std::string text_of(const char* format, const char* a) {
-    std::string text(std::strlen(format) + std::strlen(a), '\0');
-    const int size = std::snprintf(text.data(), text.size() + 1, format, a);
-    text.resize(size > 0 ? static_cast<std::size_t>(size) : 0);
-    return text;
-}
 
 run_request usage_error(const tool_interface& tool, run_request request, const std::string& what) {
     request.status = 2;
@@ -66,11 +62,19 @@ bool empty_key(const char* key) {
 } // namespace
 
 std::string usage(const tool_interface& tool) {
-    return std::string("Usage: ") + tool.program + " [-q] " + (tool.takes_verbose ? "[-v] " : "") +
-           "[-e ENCODING] [--table] " + (tool.takes_words ? "[--words] " : "") +
-           (tool.takes_key ? "[-k KEY | --key=KEY] " : "") +
-           (tool.takes_search ? "[--crib WORD]... [--length N[-M]] [--top N] " : "") +
-           tool.operands + "\n       " + tool.program + " --help | --version\n";
+    std::string options = tool.takes_verbose ? "[-q] [-v] " : "[-q] ";
+    options += tr("[-e ENCODING]");
+    options += " [--table]";
+    if (tool.takes_words)
+        options += " [--words]";
+    if (tool.takes_key)
+        options.append(" ").append(tr("[-k KEY | --key=KEY]"));
+    if (tool.takes_search)
+        options.append(" ").append(tr("[--crib WORD]... [--length N[-M]] [--top N]"));
+    options.append(" ").append(tr(tool.operands));
+    // TRANSLATORS: the second line's program name lines up under the first's.
+    return message_format(tr("Usage: %s %s\n       %s --help | --version\n"), tool.program,
+                          options.c_str(), tool.program);
 }
 
 namespace {
@@ -189,25 +193,27 @@ run_request parse_command_line(const tool_interface& tool, int argc, char** argv
             if (!read_encoding(optarg, c == 'e' ? request.encoding : request.from))
                 return usage_error(
                     tool, request,
-                    text_of("unknown encoding '%s'; use utf-8, windows-1251, cp866 or koi8-r",
-                            optarg));
+                    message_format(
+                        tr("unknown encoding '%s'; use utf-8, windows-1251, cp866 or koi8-r"),
+                        optarg));
             continue;
         case length:
             if (!read_lengths(optarg, request.shortest, request.longest))
                 return usage_error(
                     tool, request,
-                    text_of("invalid key length '%s'; give N or N-M, from 1 to ", optarg) +
-                        std::to_string(max_key_length));
+                    message_format(tr("invalid key length '%s'; give N or N-M, from 1 to %d"),
+                                   optarg, max_key_length));
             continue;
         case top:
             if (!read_number(optarg, 1, 100, request.top))
-                return usage_error(tool, request,
-                                   text_of("invalid candidate count '%s'; give 1 to 100", optarg));
+                return usage_error(
+                    tool, request,
+                    message_format(tr("invalid candidate count '%s'; give 1 to 100"), optarg));
             continue;
         default: break;
         }
         if (c == 'h') {
-            request.output = usage(tool) + tool.description;
+            request.output = usage(tool) + tr(tool.description);
             request.status = 0;
             return request;
         }
@@ -221,39 +227,43 @@ run_request parse_command_line(const tool_interface& tool, int argc, char** argv
         // Told apart here, as getopt implementations differ on what they return for it.
         if (as_long != nullptr && as_long->has_arg == no_argument &&
             std::strchr(element, '=') != nullptr)
-            return usage_error(tool, request,
-                               text_of("option '--%s' doesn't allow an argument", as_long->name));
+            return usage_error(
+                tool, request,
+                message_format(tr("option '--%s' doesn't allow an argument"), as_long->name));
         if (c == ':' && as_long != nullptr)
-            return usage_error(tool, request, text_of("option '%s' requires an argument", element));
+            return usage_error(tool, request,
+                               message_format(tr("option '%s' requires an argument"), element));
         if (c == ':') {
             const char shown[] = {static_cast<char>(optopt), '\0'};
             return usage_error(tool, request,
-                               text_of("option requires an argument -- '%s'", shown));
+                               message_format(tr("option requires an argument -- '%s'"), shown));
         }
         if (const std::string candidates = ambiguous_candidates(element, options.data());
             !candidates.empty())
-            return usage_error(tool, request,
-                               text_of("option '%s' is ambiguous; possibilities:", element) +
-                                   candidates);
+            return usage_error(
+                tool, request,
+                message_format(tr("option '%s' is ambiguous; possibilities:"), element) +
+                    candidates);
         if (optopt == 0 || as_long != nullptr)
-            return usage_error(tool, request, text_of("unrecognized option '%s'", element));
+            return usage_error(tool, request,
+                               message_format(tr("unrecognized option '%s'"), element));
         const char shown[] = {static_cast<char>(optopt), '\0'};
-        return usage_error(tool, request, text_of("invalid option -- '%s'", shown));
+        return usage_error(tool, request, message_format(tr("invalid option -- '%s'"), shown));
     }
     const char** operands[] = {&request.input_name, &request.output_name};
     std::size_t given = 0;
     for (int i = optind; i < argc; ++i, ++given) {
         if (given == std::size(operands))
-            return usage_error(tool, request, text_of("extra operand '%s'", argv[i]));
+            return usage_error(tool, request, message_format(tr("extra operand '%s'"), argv[i]));
         *operands[given] = argv[i];
     }
     return request;
 }
 
 const char* shown_input_name(const char* name) {
-    return std::strcmp(name, "-") == 0 ? "standard input" : name;
+    return std::strcmp(name, "-") == 0 ? tr("standard input") : name;
 }
 
 const char* shown_output_name(const char* name) {
-    return std::strcmp(name, "-") == 0 ? "standard output" : name;
+    return std::strcmp(name, "-") == 0 ? tr("standard output") : name;
 }

@@ -1,5 +1,7 @@
 #include "app/file_checks.hpp"
 
+#include "app/message_format.hpp"
+#include "app/messages.hpp"
 #include "app/platform.hpp"
 #include "app/stream_run.hpp"
 
@@ -14,9 +16,9 @@ bool refuse_text_without_key(const tool_interface& tool, run_request& request) {
     if (!tool.takes_key || request.key != nullptr || !names_standard_input(request.input_name))
         return false;
     request.status = 2;
-    request.message = std::string(tool.program) +
-                      ": the text comes from standard input, so the key must come with -k\n" +
-                      usage(tool);
+    request.message = std::string(tool.program) + ": " +
+                      tr("the text comes from standard input, so the key must come with -k") +
+                      "\n" + usage(tool);
     return true;
 }
 
@@ -27,8 +29,9 @@ file_identity output_identity(const char* out_name) {
 }
 
 void say_same_file(const run_context& run, const char* in_name, const char* out_name) {
-    run.say(
-        {shown_input_name(in_name), " and ", shown_output_name(out_name), " are the same file"});
+    run.say(message_format(tr("%s and %s are the same file"), shown_input_name(in_name),
+                           shown_output_name(out_name))
+                .c_str());
 }
 
 } // namespace
@@ -60,7 +63,7 @@ text_check open_text(run_context& run, const char* name, const char* out_name, s
         }
         if (reader.encoding != text_encoding::utf16)
             return text_check::ready;
-        run.report(shown_input_name(name), "UTF-16 text; save it as UTF-8 or Windows-1251");
+        run.report(shown_input_name(name), tr("UTF-16 text; save it as UTF-8 or Windows-1251"));
         return text_check::refused;
     }
     run.report_errno(shown_input_name(name), EISDIR);

@@ -2,10 +2,13 @@
 
 #include "app/fixed_text.hpp"
 #include "app/key_charset.hpp"
+#include "app/message_format.hpp"
+#include "app/messages.hpp"
 #include "app/platform.hpp"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 bool read_key_line(std::FILE* in, std::string& line, bool& cut) {
     line.clear();
@@ -38,8 +41,8 @@ namespace {
 bool has_form(run_context& run, const char* what, const std::string& no_form) {
     if (no_form.empty())
         return true;
-    const std::string reason = "\"" + no_form + "\" has no Windows-1251 form";
-    run.report(what, reason.c_str());
+    run.report(what,
+               message_format(tr("\"%s\" has no Windows-1251 form"), no_form.c_str()).c_str());
     return false;
 }
 
@@ -58,10 +61,10 @@ bool convert_key(run_context& run, const char* what, const std::string& line, bo
     const key_text converted = key_in_windows_1251(line, cut, run.c_locale());
     if (!has_form(run, what, converted.no_form))
         return false;
-    if (converted.read_as_utf8) {
-        const std::string note = std::string("the locale is C; the ") + what + " was read as UTF-8";
-        run.say(note.c_str());
-    }
+    if (converted.read_as_utf8)
+        run.say(std::strcmp(what, tr("crib")) == 0
+                    ? tr("the locale is C; the crib was read as UTF-8")
+                    : tr("the locale is C; the key was read as UTF-8"));
     key = converted.text;
     return true;
 }
@@ -71,15 +74,15 @@ bool read_key_word(run_context& run, std::string& key) {
     std::string line;
     bool cut = false;
     switch (read_console_key(line)) {
-    case console_read::typed_characters: return convert_characters(run, "key", line, key);
-    case console_read::failed: run.report_errno("standard input", errno); return false;
+    case console_read::typed_characters: return convert_characters(run, tr("key"), line, key);
+    case console_read::failed: run.report_errno(tr("standard input"), errno); return false;
     case console_read::not_console: break;
     }
     if (!read_key_line(stdin, line, cut)) {
-        run.report_errno("standard input", errno);
+        run.report_errno(tr("standard input"), errno);
         return false;
     }
-    return convert_key(run, "key", line, cut, key);
+    return convert_key(run, tr("key"), line, cut, key);
 }
 
 } // namespace
@@ -109,8 +112,8 @@ int get_key(run_context& run, const run_request& request,
     key_word key{};
     const int n = cut_key(line, key);
     if (line.size() > key.size() - 1) {
-        static constexpr auto cut =
-            literal("the key is cut to its first ") + decimal<max_key_length>() + " characters: ";
+        const std::string cut =
+            message_format(tr("the key is cut to its first %d characters: "), max_key_length);
         run.say(cut.c_str(), reinterpret_cast<const std::uint8_t*>(key.data()), key.size() - 1);
     }
     fill_column_order(order.data(), n, key.data());
@@ -120,6 +123,6 @@ int get_key(run_context& run, const run_request& request,
         print_column_order(run.console(), order.data(), n);
     run.flush_standard_output();
     if (n == 0)
-        run.report("key word", "empty");
+        run.report(tr("key word"), tr("empty"));
     return n;
 }

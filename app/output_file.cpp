@@ -1,5 +1,7 @@
 #include "app/output_file.hpp"
 
+#include "app/messages.hpp"
+
 #include "app/file_checks.hpp"
 #include "app/platform.hpp"
 
@@ -76,7 +78,7 @@ int finish_run(run_context& run, std::FILE* in, output_file& out, const char* ou
         const int error = write_failure(nullptr, failure.error);
         if (failure.owner_only)
             run.report_errno(out_name, error,
-                             "the folder allows only the file's owner to replace it");
+                             tr("the folder allows only the file's owner to replace it"));
         else
             run.report_errno(out_name, error);
         status = 1;

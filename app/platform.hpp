@@ -4,11 +4,13 @@
 #pragma once
 
 #include "app/file_identity.hpp"
+#include "app/messages.hpp"
 #include "cipher/text_encoding.hpp"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <optional>
 #include <string>
 
@@ -128,3 +130,19 @@ terminal_text terminal_text_of(std::FILE* stream);
 bool console_of_its_own();
 // Waits until Enter is pressed at the console.
 void wait_for_enter();
+// The language the user reads: on POSIX as gettext takes it (LANGUAGE, unless the messages'
+// locale is C; LC_ALL, LC_MESSAGES, LANG), and English where the locale's character set has no
+// Cyrillic; on Windows LANGUAGE or LANG when set, else the user's interface language. Sets no
+// locale: the system's own reasons (strerror) keep theirs.
+message_language user_message_language();
+
+// UTF-8 text in the character set the run writes its messages in: the locale's (LC_CTYPE) on
+// POSIX, a character it lacks '?'; UTF-8 on Windows, where write_message converts it.
+std::string text_for_terminal(const char* utf8);
+
+// Writes a message, its pieces one after another in the run's character set (text_for_terminal),
+// to stream as the console shows it: on Windows a console takes characters, and redirected it is
+// bytes in the console's code page (the system's out of a console), or UTF-8. Elsewhere the
+// bytes as they are, in one write where they fit 4 KiB, and with nothing allocated: a run out
+// of memory still says so.
+void write_message(std::FILE* stream, std::initializer_list<const char*> pieces);

@@ -1,7 +1,10 @@
 #include "app/platform.hpp"
 
+#include "app/language_names.hpp"
+
 #include <algorithm>
 #include <cerrno>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -449,6 +452,55 @@ bool write_in_locale(std::FILE* stream, const std::uint8_t* text, std::size_t si
     return std::ferror(stream) == 0;
 }
 
+// UTF-8 text in the locale's character set, a character it lacks '?'; with translit, what has
+// a near form there as that form.
+std::string in_locale_set(const char* utf8, bool translit) {
+    const char* codeset = nl_langinfo(CODESET);
+    if (std::strcmp(codeset, "UTF-8") == 0)
+        return utf8;
+    std::string in(utf8);
+    std::string out(in.size() * 4 + 16, '\0'); // more than any character set needs
+    const iconv_t convert =
+        iconv_open((std::string(codeset) + (translit ? "//TRANSLIT" : "")).c_str(), "UTF-8");
+    const auto failed = reinterpret_cast<iconv_t>(-1); // NOLINT(performance-no-int-to-ptr)
+    char* from = in.data();
+    char* to = out.data();
+    std::size_t in_left = in.size();
+    std::size_t out_left = out.size();
+    while (in_left > 0 && out_left > 0) {
+        if (convert != failed &&
+            iconv(convert, &from, &in_left, &to, &out_left) != static_cast<std::size_t>(-1))
+            break;
+        // A character the set lacks is '?', and the rest goes on.
+        *to++ = '?';
+        --out_left;
+        do {
+            ++from;
+            --in_left;
+        } while (in_left > 0 && (static_cast<unsigned char>(*from) & 0xC0) == 0x80);
+    }
+    if (convert != failed)
+        iconv_close(convert);
+    out.resize(out.size() - out_left);
+    return out;
+}
+
+// Whether the locale's character set has Cyrillic letters; nothing allocated.
+bool shows_cyrillic() {
+    const iconv_t convert = iconv_open(nl_langinfo(CODESET), "UTF-8");
+    if (convert == reinterpret_cast<iconv_t>(-1)) // NOLINT(performance-no-int-to-ptr)
+        return false;
+    char in[] = "\u0436"; // ж
+    char out[8];
+    char* from = in;
+    char* to = out;
+    std::size_t in_left = sizeof in - 1;
+    std::size_t out_left = sizeof out;
+    const bool shown = iconv(convert, &from, &in_left, &to, &out_left) == 0;
+    iconv_close(convert);
+    return shown;
+}
+
 } // namespace
 
 terminal_text terminal_text_of(std::FILE* stream) {
@@ -480,3 +532,44 @@ bool console_of_its_own() {
 }
 
 void wait_for_enter() {}
+std::string text_for_terminal(const char* utf8) {
+    // «» and the dash, which KOI8-R lacks, as << >> and -.
+    return in_locale_set(utf8, true);
+}
+
+message_language user_message_language() {
+    // Looked up as gettext would, then put back to the C the run began with: LC_MESSAGES also
+    // sets strerror's language.
+    const char* name = std::setlocale(LC_MESSAGES, "");
+    // gettext ignores LANGUAGE under C, C.UTF-8 among them.
+    const bool c = name == nullptr || std::strcmp(name, "C") == 0 ||
+                   std::strcmp(name, "POSIX") == 0 || std::strncmp(name, "C.", 2) == 0;
+    const message_language named = c ? message_language::english : language_of_locale(name);
+    std::setlocale(LC_MESSAGES, "C");
+    if (c)
+        return message_language::english;
+    const char* list = std::getenv("LANGUAGE");
+    const message_language chosen =
+        (list != nullptr ? language_of_list(list) : std::nullopt).value_or(named);
+    // Russian that the terminal cannot show would be question marks alone.
+    return chosen == message_language::russian && !shows_cyrillic() ? message_language::english
+                                                                    : chosen;
+}
+
+void write_message(std::FILE* stream, std::initializer_list<const char*> pieces) {
+    char line[4096];
+    std::size_t size = 0;
+    for (const char* piece : pieces)
+        for (std::size_t length = std::strlen(piece); length > 0;) {
+            if (size == sizeof line) {
+                std::fwrite(line, 1, size, stream);
+                size = 0;
+            }
+            const std::size_t taken = std::min(length, sizeof line - size);
+            std::memcpy(line + size, piece, taken);
+            size += taken;
+            piece += taken;
+            length -= taken;
+        }
+    std::fwrite(line, 1, size, stream);
+}

@@ -1,10 +1,13 @@
 #include "app/platform.hpp"
 
+#include "app/language_names.hpp"
 #include <algorithm>
+
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 #include <string>
 #include <string_view>
@@ -415,6 +418,25 @@ bool write_console_characters(std::FILE* stream, const std::uint8_t* text, std::
     return true;
 }
 
+// The code page a message written to a file or a pipe is in.
+UINT output_page() {
+    const UINT page = GetConsoleOutputCP();
+    return page != 0 ? page : GetACP();
+}
+
+// Whether Russian reaches the user: a console takes any character; redirected, the code page
+// must have Cyrillic.
+bool shows_cyrillic() {
+    DWORD mode = 0;
+    if (GetConsoleMode(handle_of(stderr), &mode) != 0 || output_page() == CP_UTF8)
+        return true;
+    char out[8];
+    BOOL lossy = FALSE;
+    return WideCharToMultiByte(output_page(), 0, L"\x0436", 1, out, sizeof out, nullptr, &lossy) ==
+               1 &&
+           lossy == FALSE;
+}
+
 } // namespace
 
 terminal_text terminal_text_of(std::FILE* stream) {
@@ -447,4 +469,41 @@ void wait_for_enter() {
     while (ReadConsoleW(input, chunk, 64, &got, nullptr) != 0 && got != 0)
         if (std::wstring_view(chunk, got).find(L'\n') != std::wstring_view::npos)
             return;
+}
+
+message_language user_message_language() {
+    // The user's word over the system's, as gettext's variables are on POSIX.
+    message_language chosen = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_RUSSIAN
+                                  ? message_language::russian
+                                  : message_language::english;
+    if (const char* name = std::getenv("LANG"); name != nullptr && *name != '\0')
+        chosen = language_of_locale(name);
+    if (const char* list = std::getenv("LANGUAGE"); list != nullptr)
+        chosen = language_of_list(list).value_or(chosen);
+    // Redirected Russian in a code page without Cyrillic would be question marks alone.
+    return chosen == message_language::russian && !shows_cyrillic() ? message_language::english
+                                                                    : chosen;
+}
+
+std::string text_for_terminal(const char* utf8) {
+    return utf8; // names are UTF-8 here too: write_message converts the whole line
+}
+
+void write_message(std::FILE* stream, std::initializer_list<const char*> pieces) {
+    std::string text;
+    for (const char* piece : pieces)
+        text += piece;
+    const HANDLE h = handle_of(stream);
+    const std::wstring wide = widen(text.c_str());
+    DWORD mode = 0;
+    if (GetConsoleMode(h, &mode) != 0) {
+        // A console takes characters, whatever its code page.
+        std::fflush(stream);
+        DWORD written = 0;
+        WriteConsoleW(h, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+    }
+    const UINT page = output_page();
+    const std::string shown = page == CP_UTF8 ? text : narrow(wide.c_str(), page);
+    std::fwrite(shown.data(), 1, shown.size(), stream);
 }

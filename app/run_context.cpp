@@ -1,5 +1,6 @@
 #include "app/run_context.hpp"
 
+#include "app/messages.hpp"
 #include "app/platform.hpp"
 
 #include <cerrno>
@@ -12,7 +13,7 @@ void run_context::set_console_for(const char* output_name) {
 }
 
 void run_context::report(const char* what, const char* reason) const {
-    std::fprintf(stderr, "%s: %s: %s\n", program_, what, reason);
+    write_message(stderr, {program_, ": ", what, ": ", reason, "\n"});
 }
 
 void run_context::report_errno(const char* what, int error) const {
@@ -20,28 +21,27 @@ void run_context::report_errno(const char* what, int error) const {
 }
 
 void run_context::report_errno(const char* what, int error, const char* note) const {
-    std::fprintf(stderr, "%s: %s: %s (%s)\n", program_, what, std::strerror(error), note);
+    write_message(stderr, {program_, ": ", what, ": ", std::strerror(error), " (", note, ")\n"});
 }
 
 void run_context::say(const char* message) const {
-    std::fprintf(stderr, "%s: %s\n", program_, message);
+    write_message(stderr, {program_, ": ", message, "\n"});
 }
 
 void run_context::say(std::initializer_list<const char*> parts) const {
-    std::fprintf(stderr, "%s: ", program_);
-    for (const char* part : parts)
-        std::fputs(part, stderr);
-    std::fputc('\n', stderr);
+    write_message(stderr, {program_, ": "});
+    write_message(stderr, parts);
+    write_message(stderr, {"\n"});
 }
 
 void run_context::say(const char* message, const std::uint8_t* text, std::size_t size) const {
-    std::fprintf(stderr, "%s: %s", program_, message);
+    write_message(stderr, {program_, ": ", message});
     write_windows_1251(stderr, text, size);
-    std::fputc('\n', stderr);
+    write_message(stderr, {"\n"});
 }
 
 void run_context::say_formed(const char* message) const {
-    std::fputs(message, stderr);
+    write_message(stderr, {message});
 }
 
 int run_context::flush_standard_output() {
@@ -54,7 +54,7 @@ int run_context::flush_standard_output() {
 int run_context::finish(int status) {
     flush_standard_output();
     if (standard_output_error_ != 0 && status == 0) {
-        report_errno("standard output", standard_output_error_);
+        report_errno(tr("standard output"), standard_output_error_);
         status = 1;
     }
     return status;

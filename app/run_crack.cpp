@@ -8,6 +8,8 @@
 #include "app/file_checks.hpp"
 #include "app/fixed_text.hpp"
 #include "app/key_line.hpp"
+#include "app/message_format.hpp"
+#include "app/messages.hpp"
 #include "app/platform.hpp"
 #include "app/skipped_bytes_note.hpp"
 #include "app/stream_run.hpp"
@@ -24,37 +26,32 @@
 
 namespace {
 
-constexpr auto description =
-    literal(
-        "Finds the key of CRYPT (default Crypt.txt) from the text alone, lists the best "
-        "candidates,\n"
-        "best first, and deciphers CRYPT into DECRYPT (default Decrypt.txt) with the best one. A\n"
-        "candidate's key word, given to decipher, gives the same plaintext. A file named - is\n"
-        "standard input or output; when the plaintext goes to standard output, the candidates go\n"
-        "to standard error. Files may be Windows-1251, UTF-8, CP866 or KOI8-R.\n"
-        "\n"
-        "  -q, --quiet          no candidate list; warnings and errors still show\n"
-        "  -e, --encoding=ENC   the output in ENC: utf-8, windows-1251, cp866 or koi8-r (default:\n"
-        "                       the input's, or a terminal's own character set)\n"
-        "      --from=ENC       read the text as ENC, for one too short to tell by its letters\n"
-        "      --crib=WORD      a word the plaintext holds, in any case (repeatable)\n"
-        "      --length=N[-M]   try only key lengths N to M, from 1 to ") +
-    decimal<max_key_length>() +
+constexpr const char* description = tr_noop(
+    "Finds the key of CRYPT (default Crypt.txt) from the text alone, lists the best "
+    "candidates,\n"
+    "best first, and deciphers CRYPT into DECRYPT (default Decrypt.txt) with the best one. A\n"
+    "candidate's key word, given to decipher, gives the same plaintext. A file named - is\n"
+    "standard input or output; when the plaintext goes to standard output, the candidates go\n"
+    "to standard error. Files may be Windows-1251, UTF-8, CP866 or KOI8-R.\n"
     "\n"
-    "      --top=N          list N candidates (default " +
-    decimal<max_candidates>() +
-    ")\n"
+    "  -q, --quiet          no candidate list; warnings and errors still show\n"
+    "  -e, --encoding=ENC   the output in ENC: utf-8, windows-1251, cp866 or koi8-r (default:\n"
+    "                       the input's, or a terminal's own character set)\n"
+    "      --from=ENC       read the text as ENC, for one too short to tell by its letters\n"
+    "      --crib=WORD      a word the plaintext holds, in any case (repeatable)\n"
+    "      --length=N[-M]   try only key lengths N to M, from 1 to 9\n"
+    "      --top=N          list N candidates (default 5)\n"
     "      --table          draw the cipher for the key found on standard error: the key over\n"
     "                       its columns, the order they are read in, and the first block\n"
     "      --words          the plaintext in words, its word breaks guessed by a model of\n"
     "                       Russian; lines of at most 72 characters\n"
     "For example:\n"
-    "  crack --crib WORD intercepted.txt - | head -c 200\n";
+    "  crack --crib WORD intercepted.txt - | head -c 200\n");
 
 constexpr tool_interface tool = {.program = "crack",
                                  .takes_search = true,
-                                 .operands = "[CRYPT [DECRYPT]]",
-                                 .description = description.c_str(),
+                                 .operands = tr_noop("[CRYPT [DECRYPT]]"),
+                                 .description = description,
                                  .input_name = "Crypt.txt",
                                  .output_name = "Decrypt.txt",
                                  .takes_words = true};
@@ -63,7 +60,9 @@ constexpr std::size_t shown_letters = 40;
 
 void print_candidates(run_context& run, const std::vector<key_candidate>& found,
                       const std::uint8_t* letters) {
-    std::fputs("key        length        score  plaintext begins\n", run.console());
+    // TRANSLATORS: the column heads over a 9-letter key, its length in 6 places and the score in
+    // 13, two spaces apart; the plaintext follows.
+    write_message(run.console(), {tr("key        length        score  plaintext begins\n")});
     for (const key_candidate& c : found) {
         key_word key{};
         candidate_key_word(c, key.data());
@@ -80,16 +79,28 @@ void print_candidates(run_context& run, const std::vector<key_candidate>& found,
 void say_too_few(const run_context& run, const run_request& request, std::size_t letters) {
     const bool offer_crib = request.cribs.empty();
     const bool offer_length = request.shortest == 1 && request.longest == max_key_length;
-    std::string note = std::to_string(letters) + (letters == 1 ? " letter is too few to be sure"
-                                                               : " letters are too few to be sure");
-    if (offer_crib && offer_length)
-        note += "; a word you expect in the text (--crib) or the key length (--length) narrows "
-                "the search";
-    else if (offer_crib)
-        note += "; a word you expect in the text (--crib) narrows the search";
-    else if (offer_length)
-        note += "; the key length (--length) narrows the search";
-    run.say(note.c_str());
+    const char* note =
+        offer_crib && offer_length
+            ? tr_plural(letters,
+                        "%zu letter is too few to be sure; a word you expect in the text (--crib) "
+                        "or the key length (--length) narrows the search",
+                        "%zu letters are too few to be sure; a word you expect in the text "
+                        "(--crib) or the key length (--length) narrows the search")
+        : offer_crib
+            ? tr_plural(letters,
+                        "%zu letter is too few to be sure; a word you expect in the text (--crib) "
+                        "narrows the search",
+                        "%zu letters are too few to be sure; a word you expect in the text "
+                        "(--crib) narrows the search")
+        : offer_length
+            ? tr_plural(letters,
+                        "%zu letter is too few to be sure; the key length (--length) narrows the "
+                        "search",
+                        "%zu letters are too few to be sure; the key length (--length) narrows "
+                        "the search")
+            : tr_plural(letters, "%zu letter is too few to be sure",
+                        "%zu letters are too few to be sure");
+    run.say(message_format(note, letters).c_str());
 }
 
 // What the command line asks of the search; false after reporting a crib that cannot be one.
@@ -100,13 +111,12 @@ bool search_asked(run_context& run, const run_request& request, search_options& 
         options.top = static_cast<std::size_t>(request.top);
     for (const char* crib : request.cribs) {
         std::string text;
-        if (!take_argument_text(run, "crib", crib, text))
+        if (!take_argument_text(run, tr("crib"), crib, text))
             return false;
         options.cribs.push_back(
             crib_letters(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
         if (options.cribs.back().empty()) {
-            const std::string what = std::string("crib \"") + crib + "\"";
-            run.report(what.c_str(), "no letters");
+            run.report(message_format(tr("crib \"%s\""), crib).c_str(), tr("no letters"));
             return false;
         }
     }
@@ -136,18 +146,22 @@ int crack_as_asked(run_context& run, const run_request& request) {
     }
     note_encoding(run, input_name, reader);
     if (held == 0) {
-        run.report(shown_input_name(input_name), "no letters");
+        run.report(shown_input_name(input_name), tr("no letters"));
         return finish_run(run, in, 1);
     }
     const bool complete = held <= wanted;
     const auto found = find_keys(buffer.get(), std::min(held, wanted), complete, options);
     if (found.empty()) { // only when cribs are given and no plaintext holds them all
-        std::string reason = options.cribs.size() == 1
-                                 ? "no key gives a plaintext holding the crib"
-                                 : "no key gives a plaintext holding every crib";
-        if (!complete)
-            reason += " within its first " + std::to_string(wanted) + " letters";
-        run.report(shown_input_name(input_name), reason.c_str());
+        const char* reason =
+            complete
+                ? (options.cribs.size() == 1 ? tr("no key gives a plaintext holding the crib")
+                                             : tr("no key gives a plaintext holding every crib"))
+                : (options.cribs.size() == 1
+                       ? tr("no key gives a plaintext holding the crib within its first %zu "
+                            "letters")
+                       : tr("no key gives a plaintext holding every crib within its first %zu "
+                            "letters"));
+        run.report(shown_input_name(input_name), message_format(reason, wanted).c_str());
         return finish_run(run, in, 1);
     }
 
@@ -159,12 +173,14 @@ int crack_as_asked(run_context& run, const run_request& request) {
     // A text that is not Russian has no runner-up worth naming.
     const text_verdict verdict = judge_candidate(found[0]);
     if (verdict == text_verdict::not_russian)
-        run.say({"no key gives Russian text; is ", shown_input_name(input_name),
-                 " enciphered this way, in Windows-1251 or UTF-8?"});
+        run.say(message_format(tr("no key gives Russian text; is %s enciphered this way, in "
+                                  "Windows-1251 or UTF-8?"),
+                               shown_input_name(input_name))
+                    .c_str());
     else if (verdict == text_verdict::too_short_to_tell)
         say_too_few(run, request, held);
     else if (found.size() > 1 && close_call(found[0], found[1]))
-        run.say("the runner-up is close; the text may be too short to be sure");
+        run.say(tr("the runner-up is close; the text may be too short to be sure"));
     note_skipped_bytes(run, input_name, reader);
 
     const key_candidate& best = found.front();

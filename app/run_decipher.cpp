@@ -6,6 +6,7 @@
 #include "app/encoding_note.hpp"
 #include "app/file_checks.hpp"
 #include "app/key_line.hpp"
+#include "app/messages.hpp"
 #include "app/platform.hpp"
 #include "app/skipped_bytes_note.hpp"
 #include "app/stream_run.hpp"
@@ -25,8 +26,8 @@ namespace {
 constexpr tool_interface tool = {
     .program = "decipher",
     .takes_key = true,
-    .operands = "[CRYPT [DECRYPT]]",
-    .description =
+    .operands = tr_noop("[CRYPT [DECRYPT]]"),
+    .description = tr_noop(
         "Deciphers the letters of CRYPT (default Crypt.txt) into DECRYPT (default Decrypt.txt)\n"
         "with the key word KEY, or one read from standard input after a prompt. A file named - is\n"
         "standard input or output; text from standard input needs -k. Files may be Windows-1251,\n"
@@ -44,7 +45,7 @@ constexpr tool_interface tool = {
         "      --words          the plaintext in words, its word breaks guessed by a model of\n"
         "                       Russian; lines of at most 72 characters\n"
         "For example:\n"
-        "  decipher -q -k KEY letter.txt - | less\n",
+        "  decipher -q -k KEY letter.txt - | less\n"),
     .input_name = "Crypt.txt",
     .output_name = "Decrypt.txt",
     .takes_words = true};
@@ -77,11 +78,11 @@ void say_what_was_off(const run_context& run, const char* in_name, const letter_
     note_encoding(run, in_name, reader);
     note_skipped_bytes(run, in_name, reader);
     if (summary.letters == 0)
-        run.report(shown_input_name(in_name), "no letters");
+        run.report(shown_input_name(in_name), tr("no letters"));
     else if (judge_plaintext(summary.start.data(), summary.start_size, order, n) ==
              text_verdict::not_russian)
-        run.say("the text does not read as Russian; is the key right? (crack finds a key from "
-                "the text alone)");
+        run.say(tr("the text does not read as Russian; is the key right? (crack finds a key "
+                   "from the text alone)"));
 }
 
 int decipher_as_asked(run_context& run, const run_request& request) {

@@ -4,6 +4,8 @@
 #include "app/encoding_note.hpp"
 #include "app/file_checks.hpp"
 #include "app/key_line.hpp"
+#include "app/message_format.hpp"
+#include "app/messages.hpp"
 #include "app/skipped_bytes_note.hpp"
 #include "app/stream_run.hpp"
 #include "app/tool.hpp"
@@ -22,8 +24,8 @@ constexpr tool_interface tool = {
     .program = "encipher",
     .takes_key = true,
     .takes_verbose = true,
-    .operands = "[PLAIN [CRYPT]]",
-    .description =
+    .operands = tr_noop("[PLAIN [CRYPT]]"),
+    .description = tr_noop(
         "Enciphers the letters of PLAIN (default Plain.txt) into CRYPT (default Crypt.txt) with\n"
         "the key word KEY, or one read from standard input after a prompt; decipher with the same\n"
         "key gives them back. A file named - is standard input or output; text from standard\n"
@@ -40,7 +42,7 @@ constexpr tool_interface tool = {
         "      --table          draw the cipher for the key on standard error: the key over its\n"
         "                       columns, the order they are read in, and the first block\n"
         "For example:\n"
-        "  encipher -q -k KEY Plain.txt - | decipher -q -e utf-8 -k KEY - -\n",
+        "  encipher -q -k KEY Plain.txt - | decipher -q -e utf-8 -k KEY - -\n"),
     .input_name = "Plain.txt",
     .output_name = "Crypt.txt"};
 
@@ -63,7 +65,7 @@ int encipher_as_asked(run_context& run, const run_request& request) {
     if (n == 0)
         return finish_run(run, in, out, out_name, 1);
     if (n == 1)
-        run.say("a key of one character leaves the letters in order");
+        run.say(tr("a key of one character leaves the letters in order"));
 
     const auto buffer = make_io_buffer(io_chunk_size);
     std::uint64_t letters = 0;
@@ -77,7 +79,7 @@ int encipher_as_asked(run_context& run, const run_request& request) {
     int status = stream_status(run, fault, in_name, out.stream(), out_name);
     // A text with no letters would leave an empty ciphertext in place of the old one.
     if (status == 0 && letters == 0) {
-        run.report(shown_input_name(in_name), "no letters");
+        run.report(shown_input_name(in_name), tr("no letters"));
         status = 1;
     }
     if (status == 0) {
@@ -87,10 +89,11 @@ int encipher_as_asked(run_context& run, const run_request& request) {
         note_encoding(run, in_name, reader);
         note_skipped_bytes(run, in_name, reader);
         if (request.verbose) {
-            const std::string note =
-                std::to_string(reader.yo_changed) +
-                (reader.yo_changed == 1 ? " letter yo written as ye" : " letters yo written as ye");
-            run.report(shown_input_name(in_name), note.c_str());
+            run.report(shown_input_name(in_name),
+                       message_format(tr_plural(reader.yo_changed, "%zu letter yo written as ye",
+                                                "%zu letters yo written as ye"),
+                                      reader.yo_changed)
+                           .c_str());
         }
     }
     return finish_run(run, in, out, out_name, status);

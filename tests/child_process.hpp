@@ -23,8 +23,10 @@ struct child_setup {
     // If not 0, with no signal: standard input is such a pipe, held open this many seconds; a
     // child that has not ended by then is killed and counts as not ending.
     unsigned stdin_held = 0;
-    bool as_other_user = false;            // run as an unprivileged user when the test runs as root
-    const char* locale = nullptr;          // LC_ALL for the child, if set
+    bool as_other_user = false;   // run as an unprivileged user when the test runs as root
+    const char* locale = nullptr; // LC_ALL for the child, if set
+    // If not empty, "NAME=value" for the child in place of every locale variable, LC_ALL too.
+    std::vector<std::string> language = {};
     std::filesystem::path stdin_path = {}; // if not empty, standard input instead of dir/stdin
     bool posix_only = false;               // the row names POSIX devices or files
 };

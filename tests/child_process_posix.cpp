@@ -78,6 +78,12 @@ int run_child(const child_setup& setup) {
         }
         if (setup.locale != nullptr)
             setenv("LC_ALL", setup.locale, 1);
+        unsetenv("LANGUAGE"); // the test's own would reach every row
+        if (!setup.language.empty())
+            for (const char* name : {"LC_ALL", "LC_MESSAGES", "LC_CTYPE", "LANG"})
+                unsetenv(name);
+        for (const std::string& variable : setup.language)
+            putenv(const_cast<char*>(variable.c_str())); // NOLINT: the child's own copy
         if (chdir(setup.dir.c_str()) != 0)
             _exit(126);
         const auto put = [](int fd, int target) {

@@ -61,6 +61,8 @@ struct run_case {
     // LC_ALL for the tool where it matters; such a row is skipped on Windows. Else the tool
     // runs under C.UTF-8 on POSIX.
     const char* locale = nullptr;
+    // "NAME=value": the language variables for the tool, in place of LC_ALL; Windows too.
+    std::vector<std::string> language = {};
     // The files' names, in UTF-8; the tool is given them as operands in args.
     const char* crypt_file = "Crypt.txt";
     const char* decrypt_file = "Decrypt.txt";
@@ -132,11 +134,12 @@ void run(const run_case& c) {
     setup.stdin_held = c.stdin_held;
     setup.as_other_user = c.who == run_case::other;
     setup.locale = c.locale;
+    setup.language = c.language;
     setup.posix_only = c.posix_only;
     if (c.stdin_path != nullptr)
         setup.stdin_path = c.stdin_path;
 #ifndef _WIN32
-    if (c.locale == nullptr)
+    if (c.locale == nullptr && c.language.empty())
         setup.locale = "C.UTF-8";
 #endif
     for (const std::string& arg : c.args)
@@ -248,6 +251,17 @@ const std::string prompt = "Enter key word: ";
 const std::string crack_header = "key        length        score  plaintext begins\n";
 
 bytes example_letters(); // the example's plaintext: see below
+
+// Windows-1251 text as a Russian run writes it: UTF-8 under ru_RU.UTF-8; in the code page of a
+// Russian Windows when redirected there.
+std::string russian(const bytes& windows_1251) {
+#ifdef _WIN32
+    const bytes& shown = windows_1251;
+#else
+    const bytes shown = utf8_of(windows_1251);
+#endif
+    return {shown.begin(), shown.end()};
+}
 
 // "ПРИВЕТ, МИР! ЗДРАВСТВУЙ." as Windows-1251 capitals, and the key "КЛЮЧ" gives order 0 1 3 2.
 const bytes plain =
@@ -620,6 +634,71 @@ std::vector<run_case> make_cli_cases() {
                 "           з  а  в  т\n           р  а  у  т\n           р  о  м",
          .args = {"-q", "--table", "-k", "КЛЮЧ"},
          .locale = utf8},
+        // The user's language; the three console texts stay as they are in every one.
+        {.name = "Russian: decipher's prompt and order line as ever, its note in Russian",
+         .crypt = "abc"_b,
+         .key_input = "abdc\n"_b,
+         .out = prompt + "INDEX SORT COMPLEATE: 0 1 3 2 \n",
+         .decrypt = ""_b,
+         .err = "decipher: Crypt.txt: нет букв",
+         .language = {"LANG=ru_RU.UTF-8"},
+         .posix_only = true},
+        {.name = "LANG=C: English, LANGUAGE ignored as gettext does",
+         .crypt = "abc"_b,
+         .key_input = "abdc\n"_b,
+         .out = prompt + "INDEX SORT COMPLEATE: 0 1 3 2 \n",
+         .decrypt = ""_b,
+         .err = "decipher: Crypt.txt: no letters",
+         .language = {"LANG=C", "LANGUAGE=ru"},
+         .posix_only = true},
+        {.name = "Russian: encipher's count of yo, plural",
+         .crypt_kind = place::absent,
+         .decrypt_kind = place::absent,
+         .out = "INDEX SORT COMPLEATE: 1 0 \n",
+         // "3 буквы ё записаны как е" in KOI8-R
+         .err = "encipher: Plain.txt: 3 \xC2\xD5\xCB\xD7\xD9 \xA3 \xDA\xC1\xD0\xC9\xD3\xC1\xCE\xD9 "
+                "\xCB\xC1\xCB \xC5",
+         .tool = "encipher",
+         .args = {"-v", "-k", "ba"},
+         .plain_kind = place::file,
+         .plain_text = utf8_of("\xEF\xF0\xEE\xE2\xB8\xEB \xE2\xF1\xB8 \xA8\xE6"_b),
+         .crypt_after =
+             utf8_of(laid_out(encipher("\xCF\xD0\xCE\xC2\xC5\xCB\xC2\xD1\xC5\xC5\xC6"_b, {1, 0}))),
+         .language = {"LANG=ru_RU.KOI8-R", "LANGUAGE=de:ru_UA"},
+         .posix_only = true},
+        {.name = "LANG=C: encipher's count of one yo",
+         .crypt_kind = place::absent,
+         .decrypt_kind = place::absent,
+         .out = "INDEX SORT COMPLEATE: 1 0 \n",
+         .err = "encipher: Plain.txt: 1 letter yo written as ye",
+         .tool = "encipher",
+         .args = {"-v", "-k", "ba"},
+         .plain_kind = place::file,
+         .plain_text = "\xB8\xE6"_b,
+         .crypt_after = laid_out(encipher("\xC5\xC6"_b, {1, 0})),
+         .language = {"LANG=C"},
+         .posix_only = true},
+        // The Wine row too, when Wine runs under a Russian locale (the cli_russian test).
+        {.name = "Russian: crack's column heads and a count of 21 letters",
+         .crypt =
+             "\xE0\xE1\xE2\xE3\xE4\xE5\xE6\xE7\xE8\xE9\xEA\xEB\xEC\xED\xEE\xEF\xF0\xF1\xF2\xF3\xF4"_b,
+         // "ключ        длина       оценка  начало расшифровки", "crack: 21 буква"
+         .out =
+             russian("\xEA\xEB\xFE\xF7        \xE4\xEB\xE8\xED\xE0       \xEE\xF6\xE5\xED\xEA\xE0  "
+                     "\xED\xE0\xF7\xE0\xEB\xEE \xF0\xE0\xF1\xF8\xE8\xF4\xF0\xEE\xE2\xEA\xE8\n"_b),
+         .err = russian("crack: 21 \xE1\xF3\xEA\xE2\xE0"_b),
+         .tool = "crack",
+         .out_prefix = true,
+         .language = {"LANG=ru_RU.UTF-8"}},
+        {.name = "LANG=C: crack's column heads and count in English",
+         .crypt =
+             "\xE0\xE1\xE2\xE3\xE4\xE5\xE6\xE7\xE8\xE9\xEA\xEB\xEC\xED\xEE\xEF\xF0\xF1\xF2\xF3\xF4"_b,
+         .out = crack_header,
+         .err = "crack: 21 letters are too few to be sure; a word you expect in the text "
+                "(--crib) or the key length (--length) narrows the search",
+         .tool = "crack",
+         .out_prefix = true,
+         .language = {"LANG=C"}},
         {.name = "encipher: Crypt.txt replaced",
          .crypt = "old"_b,
          .key_input = "ba\n"_b,
@@ -1112,6 +1191,7 @@ std::vector<run_case> make_cli_cases() {
     koi8_refused.status = 1;
     koi8_refused.err = "decipher: key: \"\x80\" has no Windows-1251 form";
     koi8_refused.locale = "ru_RU.KOI8-R";
+    koi8_refused.language = {"LC_ALL=ru_RU.KOI8-R", "LANGUAGE=en"};
     run_case to_standard_output =
         enciphered("encipher to standard output", {"-k", key, "Plain.txt", "-"}, plain, "old"_b);
     to_standard_output.out = as_text(laid);
@@ -1254,7 +1334,8 @@ TEST(Cli, OutOfMemory) {
         int out_of_memory = 0;
         const fs::path exe = fs::path(TOOL_DIR) / (tool_name + EXE_SUFFIX);
         // Below its own size and a little more, the loader itself may crash before the tool runs.
-        const unsigned long floor = std::max(4UL << 20, fs::file_size(exe) + (2UL << 20));
+        const unsigned long floor =
+            std::max(4UL << 20, static_cast<unsigned long>(fs::file_size(exe)) + (2UL << 20));
         for (unsigned long limit = floor; limit < floor + (60UL << 20); limit += 64UL << 10) {
             const fs::path dir = scratch_folder();
             child_setup setup{exe, {}, dir};

@@ -1,5 +1,8 @@
 // The command line read in-process: argv in; key, operands, status and message out.
 #include "app/command_line.hpp"
+#include "app/language_names.hpp"
+#include "app/message_format.hpp"
+#include "app/messages.hpp"
 #include "app/platform.hpp"
 
 #include <gtest/gtest.h>
@@ -206,6 +209,65 @@ TEST(CommandLine, ArgumentsAreMadeOnce) {
     char** second = command_line_arguments(argc, given);
     EXPECT_EQ(first, second);
     EXPECT_EQ(std::string(first[0]), first_name);
+}
+
+} // namespace
+
+namespace {
+
+TEST(Messages, InBothLanguages) {
+    struct message_case {
+        const char* one;
+        const char* many; // nullptr: no count
+        std::size_t n;
+        std::string english;
+        std::string russian;
+    };
+    const char* letters = "%zu letter is too few to be sure; a word you expect in the text "
+                          "(--crib) or the key length (--length) narrows the search";
+    const char* many_letters = "%zu letters are too few to be sure; a word you expect in the "
+                               "text (--crib) or the key length (--length) narrows the search";
+    const char* bytes = "%zu byte is not UTF-8; skipped";
+    const char* many_bytes = "%zu bytes are not UTF-8; skipped";
+    const message_case cases[] = {
+        {"no letters", nullptr, 0, "no letters", "нет букв"},
+        {"crib \"%s\"", nullptr, 0, "crib \"%s\"", "известное слово «%s»"},
+        {"Enter key word: ", nullptr, 0, "Enter key word: ", "Enter key word: "},
+        {"INDEX SORT COMPLEATE: ", nullptr, 0, "INDEX SORT COMPLEATE: ", "INDEX SORT COMPLEATE: "},
+        {"No file :(", nullptr, 0, "No file :(", "No file :("},
+        {letters, many_letters, 1, "1 letter is too few", "1 буква — слишком"},
+        {letters, many_letters, 2, "2 letters are too few", "2 буквы — слишком"},
+        {letters, many_letters, 5, "5 letters are too few", "5 букв — слишком"},
+        {letters, many_letters, 11, "11 letters are too few", "11 букв — слишком"},
+        {letters, many_letters, 21, "21 letters are too few", "21 буква — слишком"},
+        {letters, many_letters, 22, "22 letters are too few", "22 буквы — слишком"},
+        {letters, many_letters, 112, "112 letters are too few", "112 букв — слишком"},
+        {bytes, many_bytes, 1, "1 byte is not UTF-8; skipped",
+         "1 байт не читается как UTF-8 и пропущен"},
+        {bytes, many_bytes, 3, "3 bytes are not UTF-8; skipped",
+         "3 байта не читаются как UTF-8 и пропущены"},
+        {bytes, many_bytes, 5, "5 bytes are not UTF-8; skipped",
+         "5 байт не читаются как UTF-8 и пропущены"},
+    };
+    for (const message_case& c : cases) {
+        SCOPED_TRACE(c.one);
+        for (const auto language : {message_language::english, message_language::russian}) {
+            const char* text = c.many == nullptr ? translation(language, c.one)
+                                                 : plural_translation(language, c.n, c.one, c.many);
+            const std::string shown = c.many == nullptr ? text : message_format(text, c.n);
+            const std::string& expected =
+                language == message_language::english ? c.english : c.russian;
+            EXPECT_EQ(shown.substr(0, expected.size()), expected);
+        }
+    }
+}
+
+// LANGUAGE as gettext reads it: the first language the tools speak decides.
+TEST(Messages, LanguageList) {
+    EXPECT_EQ(language_of_list("de:ru_RU:en"), message_language::russian);
+    EXPECT_EQ(language_of_list("en_GB:ru"), message_language::english);
+    EXPECT_EQ(language_of_list("rus:de"), std::nullopt);
+    EXPECT_EQ(language_of_locale("ru_UA.KOI8-U"), message_language::russian);
 }
 
 } // namespace
