@@ -1,5 +1,7 @@
 #include "app/cipher_table.hpp"
 
+#include "app/message_format.hpp"
+#include "app/messages.hpp"
 #include "app/platform.hpp"
 #include "cipher/letter_reader.hpp"
 #include "cipher/transposition.hpp"
@@ -12,8 +14,23 @@ namespace {
 
 constexpr std::uint8_t case_bit = 0x20; // Windows-1251 small letters are the capitals + 32
 
+// A Windows-1251 character as the terminal shows it: the letters and Ё, ё; ASCII as it is.
+std::string shown(std::uint8_t c) {
+    if (c < 0x80)
+        return std::string(1, static_cast<char>(c));
+    char32_t code = c >= 0xC0   ? U'\u0410' + (c - 0xC0U)
+                    : c == 0xA8 ? U'\u0401'
+                    : c == 0xB8 ? U'\u0451'
+                                : U'?';
+    if (code == U'?')
+        return "?";
+    const char utf8[] = {static_cast<char>(0xC0U | (code >> 6)),
+                         static_cast<char>(0x80U | (code & 0x3FU)), '\0'};
+    return text_for_terminal(utf8);
+}
+
 std::string cell(std::uint8_t letter) {
-    return std::string("  ") + static_cast<char>(letter);
+    return "  " + shown(letter);
 }
 
 std::string cell(int number) {
@@ -42,9 +59,9 @@ std::string columns(const std::uint8_t* cipher, const std::int32_t* order, int n
     for (int r = 0; r < n; ++r) {
         const auto column = static_cast<std::size_t>(order[r]);
         const std::size_t height = size / width + (column < size % width ? 1 : 0);
-        text += "  " + std::to_string(r + 1) + ": column " + std::to_string(column) + ": ";
+        text += message_format(tr("  %d: column %zu: "), r + 1, column);
         for (std::size_t k = 0; k < height; ++k)
-            text += static_cast<char>(cipher[at++] & ~case_bit);
+            text += shown(static_cast<std::uint8_t>(cipher[at++] & ~case_bit));
         text += '\n';
     }
     return text;
@@ -64,31 +81,35 @@ void draw_cipher_table(std::FILE* stream, table_way way, const std::string& key,
         rank[static_cast<std::size_t>(order[r])] = r + 1;
 
     const std::uint64_t blocks = (letters + block - 1) / block;
-    std::string text = std::to_string(blocks) + (blocks == 1 ? " block" : " blocks") + " of " +
-                       std::to_string(block) + " letters";
-    const auto count = [](std::uint64_t k) {
-        return std::to_string(k) + (k == 1 ? " letter" : " letters");
-    };
-    if (letters % block != 0)
-        text += blocks == 1 ? ", short: " + count(letters)
-                            : ", the last short: " + count(letters % block);
-    text += ".\nThe key over its columns, and the order they are read in:\n  column ";
+    std::string text =
+        message_format(tr_plural(blocks, "%llu block of %zu letters", "%llu blocks of %zu letters"),
+                       static_cast<unsigned long long>(blocks), block);
+    if (letters % block != 0 && blocks == 1)
+        text += message_format(tr_plural(letters, ", short: %llu letter", ", short: %llu letters"),
+                               static_cast<unsigned long long>(letters));
+    else if (letters % block != 0)
+        text += message_format(tr_plural(letters % block, ", the last short: %llu letter",
+                                         ", the last short: %llu letters"),
+                               static_cast<unsigned long long>(letters % block));
+    text += std::string(".\n") + tr("The key over its columns, and the order they are read in:") +
+            "\n" + tr("  column ");
     for (int c = 0; c < n; ++c)
         text += cell(c);
-    text += "\n  key    ";
+    text += std::string("\n") + tr("  key    ");
     for (int c = 0; c < n; ++c)
         text += cell(static_cast<std::uint8_t>(key[static_cast<std::size_t>(c)]));
-    text += "\n  read   ";
+    text += std::string("\n") + tr("  read   ");
     for (int c = 0; c < n; ++c)
         text += cell(rank[static_cast<std::size_t>(c)]);
     text += '\n';
     const std::string rows = square(plain, first, n);
     const std::string read = columns(cipher.data(), order, n, first);
     if (way == table_way::decipher)
-        text += "The first block's ciphertext fills the columns in the order read:\n" + read +
-                "and the square gives the plaintext row by row:\n" + rows;
+        text +=
+            std::string(tr("The first block's ciphertext fills the columns in the order read:")) +
+            "\n" + read + tr("and the square gives the plaintext row by row:") + "\n" + rows;
     else
-        text += "The first block's plaintext fills the square row by row:\n" + rows +
-                "and the columns are read out in order:\n" + read;
-    write_windows_1251(stream, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+        text += std::string(tr("The first block's plaintext fills the square row by row:")) + "\n" +
+                rows + tr("and the columns are read out in order:") + "\n" + read;
+    write_message(stream, {text.c_str()});
 }
