@@ -136,7 +136,8 @@ stream_extras extras_for(int output) {
     return extras;
 }
 
-const char* encoding_name(text_encoding encoding) {
+// The label the page hands its TextDecoder and the save step; not the name messages give.
+const char* answer_encoding_label(text_encoding encoding) {
     return encoding == text_encoding::utf8 ? "utf-8" : "windows-1251";
 }
 
@@ -243,9 +244,9 @@ void note_skipped(run_answer& answer, const letter_reader& reader) {
 void append_summary(std::string& json, text_encoding input, text_encoding output,
                     std::uint64_t letters) {
     append_json_name(json, "input_encoding");
-    append_json_string(json, encoding_name(input));
+    append_json_string(json, answer_encoding_label(input));
     append_json_name(json, "encoding");
-    append_json_string(json, encoding_name(output));
+    append_json_string(json, answer_encoding_label(output));
     append_json_name(json, "letters");
     json += std::to_string(letters);
 }
