@@ -2,6 +2,7 @@
 
 #include "analysis/key_search.hpp"
 #include "analysis/verdict.hpp"
+#include "analysis/word_breaks.hpp"
 #include "app/key_charset.hpp"
 #include "cipher/key_order.hpp"
 #include "cipher/letter_reader.hpp"
@@ -329,7 +330,7 @@ int core_encoding(const std::uint8_t* text, std::size_t size) {
 }
 
 const char* core_cipher(int way, const std::uint8_t* text, std::size_t size, const char* key,
-                        const char* name, int output) {
+                        const char* name, int output, int words) {
     run_answer answer;
     std::FILE* in = open_text(text, size);
     letter_reader reader;
@@ -356,6 +357,9 @@ const char* core_cipher(int way, const std::uint8_t* text, std::size_t size, con
     stream_extras extras = extras_for(output);
     extras.summary = &summary;
     stream_fault fault;
+    word_breaker breaker;
+    if (words != 0 && !enciphering)
+        extras.filter = word_break_filter(breaker);
     if (enciphering) {
         reader.yo_as_ye = true;
         fault = encipher_stream(reader, out.stream, order.data(), n, buffer.get(), io_chunk_size,
@@ -392,7 +396,7 @@ const char* core_cipher(int way, const std::uint8_t* text, std::size_t size, con
 }
 
 const char* core_crack(const std::uint8_t* text, std::size_t size, const char* crib, int shortest,
-                       int longest, int top, const char* name, int output) {
+                       int longest, int top, const char* name, int output, int words) {
     run_answer answer;
     std::FILE* in = open_text(text, size);
     letter_reader reader;
@@ -445,6 +449,9 @@ const char* core_crack(const std::uint8_t* text, std::size_t size, const char* c
     stream_summary summary;
     stream_extras extras = extras_for(output);
     extras.summary = &summary;
+    word_breaker breaker;
+    if (words != 0)
+        extras.filter = word_break_filter(breaker);
     const stream_fault fault = decipher_stream(reader, out.stream, best.order.data(), best.n,
                                                buffer.get(), io_chunk_size, held, extras);
     std::fclose(in);

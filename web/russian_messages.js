@@ -110,6 +110,7 @@ const russian_messages = [
   ["Key length (--length)", null, ["Длина ключа (--length)"]],
   ["any", null, ["любая"]],
   ["Crack", null, ["Вскрыть"]],
+  ["The plaintext in words (--words)", null, ["Открытый текст с разбивкой на слова (--words)"]],
   ["Result", null, ["Результат"]],
   ["Save as", null, ["Сохранить в кодировке"]],
   ["the input's encoding", null, ["как у входного текста"]],
