@@ -92,10 +92,10 @@ function run_core(way, args, output) {
     with_string(args.name, (name) => {
       if (way === "crack")
         return with_string(args.crib, (crib) =>
-          core._core_crack(at, size, crib, args.shortest, args.longest, 5, name, output),
+          core._core_crack(at, size, crib, args.shortest, args.longest, 5, name, output, args.words),
         );
       return with_string(args.key, (key) =>
-        core._core_cipher(way === "encipher" ? 1 : 0, at, size, key, name, output),
+        core._core_cipher(way === "encipher" ? 1 : 0, at, size, key, name, output, args.words),
       );
     }),
   );
@@ -108,6 +108,8 @@ function run_core(way, args, output) {
 
 function arguments_for(way) {
   const args = input_text();
+  // Only a plaintext is put in words; encipher takes letters alone anyway.
+  args.words = way !== "encipher" && $("words").checked ? 1 : 0;
   if (way === "crack") {
     const length = $("length").value;
     args.crib = $("crib").value;

@@ -2,6 +2,7 @@
 
 #include "analysis/key_search.hpp"
 #include "analysis/verdict.hpp"
+#include "analysis/word_breaks.hpp"
 #include "app/key_charset.hpp"
 #include "cipher/key_order.hpp"
 #include "cipher/letter_reader.hpp"
@@ -136,7 +137,8 @@ stream_extras extras_for(int output) {
     return extras;
 }
 
-const char* encoding_name(text_encoding encoding) {
+// The label the page hands its TextDecoder and the save step; not the name messages give.
+const char* answer_encoding_label(text_encoding encoding) {
     return encoding == text_encoding::utf8 ? "utf-8" : "windows-1251";
 }
 
@@ -243,9 +245,9 @@ void note_skipped(run_answer& answer, const letter_reader& reader) {
 void append_summary(std::string& json, text_encoding input, text_encoding output,
                     std::uint64_t letters) {
     append_json_name(json, "input_encoding");
-    append_json_string(json, encoding_name(input));
+    append_json_string(json, answer_encoding_label(input));
     append_json_name(json, "encoding");
-    append_json_string(json, encoding_name(output));
+    append_json_string(json, answer_encoding_label(output));
     append_json_name(json, "letters");
     json += std::to_string(letters);
 }
@@ -328,7 +330,7 @@ int core_encoding(const std::uint8_t* text, std::size_t size) {
 }
 
 const char* core_cipher(int way, const std::uint8_t* text, std::size_t size, const char* key,
-                        const char* name, int output) {
+                        const char* name, int output, int words) {
     run_answer answer;
     std::FILE* in = open_text(text, size);
     letter_reader reader;
@@ -355,6 +357,9 @@ const char* core_cipher(int way, const std::uint8_t* text, std::size_t size, con
     stream_extras extras = extras_for(output);
     extras.summary = &summary;
     stream_fault fault;
+    word_breaker breaker;
+    if (words != 0 && !enciphering)
+        extras.filter = word_break_filter(breaker);
     if (enciphering) {
         reader.yo_as_ye = true;
         fault = encipher_stream(reader, out.stream, order.data(), n, buffer.get(), io_chunk_size,
@@ -391,7 +396,7 @@ const char* core_cipher(int way, const std::uint8_t* text, std::size_t size, con
 }
 
 const char* core_crack(const std::uint8_t* text, std::size_t size, const char* crib, int shortest,
-                       int longest, int top, const char* name, int output) {
+                       int longest, int top, const char* name, int output, int words) {
     run_answer answer;
     std::FILE* in = open_text(text, size);
     letter_reader reader;
@@ -444,6 +449,9 @@ const char* core_crack(const std::uint8_t* text, std::size_t size, const char* c
     stream_summary summary;
     stream_extras extras = extras_for(output);
     extras.summary = &summary;
+    word_breaker breaker;
+    if (words != 0)
+        extras.filter = word_break_filter(breaker);
     const stream_fault fault = decipher_stream(reader, out.stream, best.order.data(), best.n,
                                                buffer.get(), io_chunk_size, held, extras);
     std::fclose(in);

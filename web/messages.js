@@ -1,6 +1,6 @@
 // The page's texts in the user's language, as the tools take theirs: English as the sources write
-// it, Russian from russian_messages, a table of the same entries po/make_catalog.py writes for
-// the tools. A text is marked tr("...") where it is shown, tr_plural(n, "...", "...") when it
+// it, Russian from russian_messages, which po/make_catalog.py writes from po/ru.po as it does the
+// tools' table. A text is marked tr("...") where it is shown, tr_plural(n, "...", "...") when it
 // counts something, tr_noop("...") where it is only named; xgettext --language=JavaScript finds
 // all three.
 "use strict";

@@ -40,6 +40,7 @@ class Case:
     enter: bool = False  # the key field's Enter rather than the button
     phone: bool = False
     timed: str = ""  # the figure this run's time is
+    words: bool = False  # --words
 
 
 CASES = [
@@ -54,6 +55,7 @@ CASES = [
     Case("crack-crib-length", "crack", text="@short.txt", crib="город", length="5"),
     Case("crack-example-russian", "crack", text="@Crypt.txt", lang="ru", phone=True),
     Case("decipher-russian", "decipher", text="@Crypt.txt", key="ЗАГАДКА", lang="ru"),
+    Case("decipher-words", "decipher", text="@Crypt.txt", key="ЗАГАДКА", words=True),
     Case("decipher-10mb", "decipher", text="@big.txt", key="ЗАГАДКА",
          timed="a 10 MB file deciphered"),
 ]
@@ -92,6 +94,7 @@ def tool_run(tools, case, folder):
     else:
         args += ["-k", case.key]
     args += {"-1": [], "0": ["-e", "windows-1251"], "1": ["-e", "utf-8"]}[case.save]
+    args += ["--words"] if case.words else []
     out = folder / "tool-out.txt"
     out.unlink(missing_ok=True)
     stdout, stderr = tool(tools, case.way, *args, name, out.name, cwd=folder)
@@ -135,6 +138,8 @@ def drive(driver, site, case, folder, downloads):
     element(By.ID, "crib").send_keys(case.crib)
     Select(element(By.ID, "length")).select_by_value(case.length)
     Select(element(By.ID, "save-encoding")).select_by_value(case.save)
+    if case.words:
+        element(By.ID, "words").click()
     if case.enter:
         element(By.ID, "key").send_keys(Keys.ENTER)
     else:
