@@ -32,7 +32,7 @@ function show_status(text) {
 // ---- the text in
 
 const encoding_names = ["Windows-1251", "UTF-8", "UTF-16"];
-const decoder_labels = ["windows-1251", "utf-8", "utf-16le"];
+const decoder_labels = ["windows-1251", "utf-8", "utf-16le", "ibm866", "koi8-r"];
 
 // Bytes into the core's memory, for the length of a call.
 function with_bytes(bytes, use) {
