@@ -180,7 +180,7 @@ run_request parse_command_line(const tool_interface& tool, int argc, char** argv
         case 'k':
             // Known before any file is touched, as the other faults of -k are.
             if (empty_key(optarg))
-                return usage_error(tool, request, "key word: empty");
+                return usage_error(tool, request, std::string(tr("key word")) + ": " + tr("empty"));
             request.key = optarg;
             continue;
         case 'q': request.quiet = true; continue;
