@@ -16,8 +16,10 @@ constexpr std::uint8_t case_bit = 0x20; // Windows-1251 small letters are the ca
 
 // A Windows-1251 character as the terminal shows it: the letters and Ё, ё; ASCII as it is.
 std::string shown(std::uint8_t c) {
-    if (c < 0x80)
-        return std::string(1, static_cast<char>(c));
+    if (c < 0x80) {
+        const char ascii[] = {static_cast<char>(c), '\0'};
+        return ascii;
+    }
     char32_t code = c >= 0xC0   ? U'\u0410' + (c - 0xC0U)
                     : c == 0xA8 ? U'\u0401'
                     : c == 0xB8 ? U'\u0451'
