@@ -35,12 +35,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bytes written(reinterpret_cast<const std::uint8_t*>(output), output_size);
         std::free(output);
         const bool utf8 = encoding == text_encoding::utf8;
-        const bytes plain = utf8 ? reference_letters(written) : written;
+        const bool koi8 = encoding == text_encoding::koi8_r;
+        const bool other = koi8 || encoding == text_encoding::cp866;
+        const bytes plain = utf8    ? reference_letters(written)
+                            : other ? single_byte_letters(written, encoding)
+                                    : written;
         // The mark goes out with the first letter, so only with letters.
         const bytes mark = utf8 && !letters.empty() && content.starts_with("\xEF\xBB\xBF"_b)
                                ? "\xEF\xBB\xBF"_b
                                : ""_b;
-        require(written == (utf8 ? mark + utf8_of(plain) : plain));
+        require(written == (utf8    ? mark + utf8_of(plain)
+                            : koi8  ? koi8r(plain)
+                            : other ? cp866(plain)
+                                    : plain));
         require(plain.size() == letters.size());
         require(std::all_of(plain.begin(), plain.end(), [](std::uint8_t b) { return b >= 0xE0; }));
         bytes sorted_plain = plain;

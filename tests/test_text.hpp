@@ -1,6 +1,7 @@
 // Test helpers: texts, orders and temporary files.
 #pragma once
 
+#include "cipher/text_encoding.hpp"
 #include "cipher/transposition.hpp"
 
 #include <algorithm>
@@ -161,13 +162,50 @@ inline utf8_reading decode_utf8(const bytes& text) {
     return r;
 }
 
+// Windows-1251 letters as KOI8-R bytes, case kept: what crack sees of a KOI8-R file.
+inline bytes koi8r(bytes text) {
+    static const bytes lower = "\xC1\xC2\xD7\xC7\xC4\xC5\xD6\xDA\xC9\xCA\xCB\xCC\xCD\xCE\xCF\xD0"
+                               "\xD2\xD3\xD4\xD5\xC6\xC8\xC3\xDE\xDB\xDD\xDF\xD9\xD8\xDC\xC0\xD1"_b;
+    for (auto& b : text)
+        b = static_cast<std::uint8_t>(lower[b & 0x1FU] | ((b & 0x20U) ^ 0x20U));
+    return text;
+}
+
+// Windows-1251 text in KOI8-R: its letters so, the rest as it is.
+inline bytes koi8r_text(bytes text) {
+    for (auto& b : text)
+        b = b >= 0xC0 ? koi8r({b})[0] : b;
+    return text;
+}
+
+// The same in CP866: capitals from 0x80, а..п from 0xA0, р..я from 0xE0.
+inline bytes cp866(bytes text) {
+    for (auto& b : text)
+        if (b >= 0xC0)
+            b = static_cast<std::uint8_t>(b < 0xE0 ? b - 0x40 : b < 0xF0 ? b - 0x40 : b - 0x10);
+    return text;
+}
+
+// The letters of a CP866 or KOI8-R text, as Windows-1251, found by trying every letter.
+inline bytes single_byte_letters(const bytes& text, text_encoding encoding) {
+    bytes letters;
+    for (const std::uint8_t b : text)
+        for (unsigned letter = 0xC0; letter <= 0xFF; ++letter) {
+            const bytes one(1, static_cast<std::uint8_t>(letter));
+            if ((encoding == text_encoding::koi8_r ? koi8r(one) : cp866(one))[0] == b)
+                letters += one;
+        }
+    return letters;
+}
+
 // The letters a reader must give, and the encoding it must decide, by the rule on the whole
 // text: a UTF-8 mark; a UTF-16 one alone or followed by units most of whose high bytes (of up
 // to 16) are 0x00 or 0x04; UTF-16 with no mark, so in step; else UTF-8 when the text up to its
 // judged-th byte above 0x7F (all of it if it has no more) is clean UTF-8, a character cut at that
 // byte allowed only when more such bytes follow, or holds 4 Cyrillic characters and a malformed
-// byte at most per full 64 bytes above 0x7F, a cut at the very end not counted; else Windows-1251.
-// skipped gets the bytes of UTF-8 skipped as malformed.
+// byte at most per full 64 bytes above 0x7F, a cut at the very end not counted; else the
+// single-byte set the counts of those bytes name (judge_by_counts), its letters read by the tables
+// above. skipped gets the bytes of UTF-8 skipped as malformed.
 inline bytes reference_letters(const bytes& text, std::size_t judged = io_chunk_size / 4,
                                text_encoding* encoding = nullptr, std::size_t* skipped = nullptr) {
     const bool mark = text.starts_with("\xEF\xBB\xBF"_b);
@@ -182,6 +220,8 @@ inline bytes reference_letters(const bytes& text, std::size_t judged = io_chunk_
         judged_part.cyrillic >= 4 && judged_part.malformed * 64 <= std::min(high, judged);
     text_encoding decided = mark || (high > 0 && (clean || cyrillic)) ? text_encoding::utf8
                                                                       : text_encoding::windows_1251;
+    if (decided == text_encoding::windows_1251)
+        decided = judge_by_counts(high > judged ? text.substr(0, end) : text).encoding;
     if (text.starts_with("\xFF\xFE"_b) || text.starts_with("\xFE\xFF"_b)) {
         std::size_t units = 0;
         std::size_t plausible = 0;
@@ -213,32 +253,10 @@ inline bytes reference_letters(const bytes& text, std::size_t judged = io_chunk_
     } else if (decided == text_encoding::windows_1251) {
         std::copy_if(text.begin(), text.end(), std::back_inserter(letters),
                      [](std::uint8_t b) { return b >= 0xC0; });
+    } else if (decided != text_encoding::utf16) {
+        letters = single_byte_letters(text, decided);
     }
     if (skipped != nullptr)
         *skipped = skipped_utf8;
     return letters;
-}
-
-// Windows-1251 letters as KOI8-R bytes, case kept: what crack sees of a KOI8-R file.
-inline bytes koi8r(bytes text) {
-    static const bytes lower = "\xC1\xC2\xD7\xC7\xC4\xC5\xD6\xDA\xC9\xCA\xCB\xCC\xCD\xCE\xCF\xD0"
-                               "\xD2\xD3\xD4\xD5\xC6\xC8\xC3\xDE\xDB\xDD\xDF\xD9\xD8\xDC\xC0\xD1"_b;
-    for (auto& b : text)
-        b = static_cast<std::uint8_t>(lower[b & 0x1FU] | ((b & 0x20U) ^ 0x20U));
-    return text;
-}
-
-// Windows-1251 text in KOI8-R: its letters so, the rest as it is.
-inline bytes koi8r_text(bytes text) {
-    for (auto& b : text)
-        b = b >= 0xC0 ? koi8r({b})[0] : b;
-    return text;
-}
-
-// The same in CP866: capitals from 0x80, а..п from 0xA0, р..я from 0xE0.
-inline bytes cp866(bytes text) {
-    for (auto& b : text)
-        if (b >= 0xC0)
-            b = static_cast<std::uint8_t>(b < 0xE0 ? b - 0x40 : b < 0xF0 ? b - 0x40 : b - 0x10);
-    return text;
 }
