@@ -1,6 +1,8 @@
-// What differs between operating systems, each behind one name: platform_posix.cpp holds the
-// POSIX side, platform_windows.cpp the Windows one. Names reach these functions as the tools
-// carry them: as given on POSIX, UTF-8 on Windows (command_line_arguments).
+// What differs between operating systems, each behind one name: platform_files_posix.cpp and
+// platform_text_posix.cpp hold the POSIX side (files and replacing them; terminal text, keys and
+// arguments), platform_files_windows.cpp and platform_text_windows.cpp the Windows one. Names reach
+// these functions as the tools carry them: as given on POSIX, UTF-8 on Windows
+// (command_line_arguments).
 #pragma once
 
 #include "app/file_identity.hpp"
