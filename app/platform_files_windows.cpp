@@ -108,9 +108,9 @@ int write_failure(std::FILE* stream, int error) {
     const DWORD system_error = GetLastError();
     if (system_error == ERROR_DISK_FULL || system_error == ERROR_HANDLE_DISK_FULL)
         return ENOSPC;
-    // A pipe whose reader has gone is EINVAL or EACCES to the runtime, and the system's reason
-    // is often overwritten by then: on a pipe, nothing else makes a write fail so.
-    if ((error == EINVAL || error == EACCES) && stream != nullptr &&
+    // A pipe whose reader has gone is EINVAL, EACCES or EBADF to the runtime, and the system's
+    // reason is often overwritten by then: on a pipe, nothing else makes a write fail so.
+    if ((error == EINVAL || error == EACCES || error == EBADF) && stream != nullptr &&
         GetFileType(handle_of(stream)) == FILE_TYPE_PIPE)
         return EPIPE;
     return error;

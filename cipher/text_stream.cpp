@@ -347,8 +347,15 @@ stream_fault decipher_stream(letter_reader& in, std::FILE* out, const std::int32
     if (reader_failed(in))
         return {stream_failure::read, errno};
 
-    // With one core the thread would only take turns with this one.
-    if (extras.reader_thread && usable_cores() > 1)
+        // With one core the thread would only take turns with this one. On Windows nothing we can
+        // rely on wakes a thread from a read that waits, so text from a pipe or a console is read
+        // here, and a failed write ends the run at once, not when the text's writer closes.
+#ifdef _WIN32
+    const bool wakeable = !extras.reads_wait;
+#else
+    const bool wakeable = true;
+#endif
+    if (extras.reader_thread && wakeable && usable_cores() > 1)
         if (const auto fault = decipher_overlapped(in, out, work, buffer, held, extras))
             return *fault;
     text_writer writer = writer_for(in, extras);
