@@ -32,8 +32,9 @@ struct stream_fault {
 // out, written in in's encoding (its UTF-8 mark before the first letter, if it had one; nothing
 // before that). buffer holds at least one block, and its whole blocks are one read; its first
 // `held` bytes may already hold letters taken from in, at most as many as those whole blocks.
-// On more than one usable core, reads run ahead on a thread of their own, into two buffers of
-// that size, of four times it when in is a file, whose reads never wait; out is only written
+// On more than one usable core, reads run ahead on a thread of their own (on Windows only from a
+// file), into two buffers of that size, of four times it when in is a file, whose reads never
+// wait; a failed write ends the run without waiting for in's next text. out is only written
 // (and encoded) on the calling thread, and a failed read stops it where the one-thread loop
 // would.
 //
