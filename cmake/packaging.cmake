@@ -101,9 +101,9 @@ finds the key from the ciphertext alone with a model of Russian text. An
 example ciphertext and its plaintext are in /usr/share/doc/decipher/examples.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-# The same as in cmake/changelog.
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER
-    "decipher maintainers <maintainers@users.noreply.c-seed-93760e74.example>")
+# The maintainer is who signed the latest entry of cmake/changelog, so that the two never differ.
+file(STRINGS ${CMAKE_CURRENT_SOURCE_DIR}/cmake/changelog signed REGEX "^ -- " LIMIT_COUNT 1)
+string(REGEX REPLACE "^ -- ([^>]*>).*" "\\1" CPACK_DEBIAN_PACKAGE_MAINTAINER "${signed}")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
