@@ -16,9 +16,10 @@ namespace {
 // A hang fails the row instead of blocking the run.
 constexpr unsigned time_limit = 60;
 
-// Waits until the tool has made its file, as large as asked, then sends the signal.
+// Waits until the tool has made its file, as large as asked, then sends the signal; under
+// valgrind on a busy machine that may take many seconds, so as long as the child may run.
 void signal_when_ready(pid_t pid, const child_setup& setup) {
-    for (int tries = 0; tries < 2000; ++tries) {
+    for (unsigned tries = 0; tries < time_limit * 200; ++tries) {
         for (const auto& entry : std::filesystem::directory_iterator(setup.dir))
             if (entry.path().filename().string().rfind(setup.signal_when, 0) == 0 &&
                 entry.file_size() >= setup.signal_size) {
