@@ -32,7 +32,6 @@ std::size_t index4(std::size_t a, std::size_t b, std::size_t c, std::size_t d) {
 struct order_search {
     kept_orders* kept;
     const std::uint8_t* costs;
-    int n;
     std::size_t side;
     std::size_t size;                                    // letters analysed
     std::size_t full;                                    // of them in full blocks
@@ -219,7 +218,6 @@ void search_by_columns(kept_orders& kept) {
     order_search s{};
     s.kept = &kept;
     s.costs = gram_costs();
-    s.n = kept.n;
     s.side = static_cast<std::size_t>(kept.n);
     const std::size_t size = analysed_letters(kept.size, kept.complete, kept.n);
     const std::size_t blocks = size / block_letters(kept.n);
