@@ -20,19 +20,19 @@ inline constexpr std::size_t candidate_sure_letters = 100;
 text_verdict judge_candidate(const key_candidate& best);
 
 // A plaintext of lowercase Windows-1251 letters deciphered with order, judged from its first
-// plain_judged_most letters: Russian when its bits per letter stay under plain_bits_limit; under
+// plain_judged_most letters: Russian when its bits per 4-gram stay under plain_bits_limit; under
 // plain_judged_letters it is too short to tell. On held-out literature of 100 letters the right
-// key's plaintext had at most 4.32 bits a letter, a wrong key's at least 5.97; the limit leans to
+// key's plaintext had at most 4.32 bits a 4-gram, a wrong key's at least 5.97; the limit leans to
 // the right key, whose text may be of a kind the model knows less well.
 inline constexpr double plain_bits_limit = 5.25;
 inline constexpr std::size_t plain_judged_letters = 100;
 inline constexpr std::size_t plain_judged_most = summary_start_letters;
 // A whole text of plain_short_letters up to plain_judged_letters is judged too, where a wrong
 // key's text varies more and can read nearly as Russian, as a key one swap of two columns from the
-// right one does: such a text is not Russian from short_bits_limit bits a letter, or when swapping
+// right one does: such a text is not Russian from short_bits_limit bits a 4-gram, or when swapping
 // columns of its order, the best swap at a time, makes it cheaper by more than swaps_saving_limit
 // bits. No swap made the right key's text of 40 to 99 letters of held-out literature cheaper, nor
-// did its bits a letter reach 5.7 (bench/README.md).
+// did its bits a 4-gram reach 5.7 (bench/README.md).
 inline constexpr std::size_t plain_short_letters = 40;
 inline constexpr double short_bits_limit = 6.0;
 inline constexpr double swaps_saving_limit = 15;

@@ -158,7 +158,7 @@ bytes text_of(std::mt19937& rng, const std::vector<bytes>& docs, std::size_t len
     return text;
 }
 
-// The best candidate's score and bits per letter over TRIALS texts of each kind and length, each
+// The best candidate's score and bits per 4-gram over TRIALS texts of each kind and length, each
 // enciphered under a random order of a length from 1 to 9: the least, the median and the most.
 void verdict_figures(std::mt19937& rng, const std::vector<bytes>& docs, int trials) {
     for (const std::size_t length :
@@ -256,7 +256,7 @@ void sentence_curve(std::mt19937& rng, const std::vector<bytes>& docs, int trial
 }
 
 // crack's verdicts by kind and length, with the least and most score; and the plaintext verdict on
-// the right key and a wrong one, with the most and least bits per letter.
+// the right key and a wrong one, with the most and least bits per 4-gram.
 void judge_figures(std::mt19937& rng, const std::vector<bytes>& docs, int trials) {
     for (const std::size_t length : {40U, 50U, 60U, 80U, 100U, 150U, 200U}) {
         std::printf("%4zu letters:", length);

@@ -171,9 +171,9 @@ __attribute__((target("avx2,popcnt"))) std::size_t keep_letters_avx2(std::uint8_
 
 // 32 (64) bytes at a time, each lined up with the byte before it by shifting in the vector
 // before, which stays in a register; the pairs merged, then the letters compacted as
-// keep_letters does. A step yields at most a quarter of its width in letters and stores no
-// further than that past kept, so it runs only while that much room is left, and the scalar
-// tail stops at the room exactly.
+// keep_letters does. A step yields at most half its width in letters, a letter being two bytes,
+// and stores no further than that past kept, so it runs only while that much room is left, and
+// the scalar tail stops at the room exactly.
 __attribute__((target("ssse3,popcnt"))) utf8_progress
 take_utf8_letters_ssse3(const std::uint8_t* bytes, std::size_t size, std::uint8_t previous,
                         std::uint8_t* letters, std::size_t room) {
