@@ -2,7 +2,6 @@
 
 #include "analysis/key_search.hpp"
 #include "analysis/verdict.hpp"
-#include "analysis/word_breaks.hpp"
 #include "app/cipher_table.hpp"
 #include "app/encoding_note.hpp"
 #include "app/file_checks.hpp"
@@ -185,11 +184,8 @@ int crack_as_asked(run_context& run, const run_request& request) {
 
     const key_candidate& best = found.front();
     stream_summary summary;
-    stream_extras extras = extras_for(request, in, out.stream());
-    extras.summary = &summary;
     word_breaker words;
-    if (request.words)
-        extras.filter = word_break_filter(words);
+    const stream_extras extras = decipher_extras(request, in, out.stream(), summary, words);
     const stream_fault fault = decipher_stream(reader, out.stream(), best.order.data(), best.n,
                                                buffer.get(), io_chunk_size, held, extras);
     const int status = stream_status(run, fault, input_name, out.stream(), output_name);

@@ -1,7 +1,6 @@
 #include "app/run_decipher.hpp"
 
 #include "analysis/verdict.hpp"
-#include "analysis/word_breaks.hpp"
 #include "app/cipher_table.hpp"
 #include "app/encoding_note.hpp"
 #include "app/file_checks.hpp"
@@ -105,11 +104,8 @@ int decipher_as_asked(run_context& run, const run_request& request) {
 
     const auto buffer = make_io_buffer(io_chunk_size);
     stream_summary summary;
-    stream_extras extras = extras_for(request, in, out.stream());
-    extras.summary = &summary;
     word_breaker words;
-    if (request.words)
-        extras.filter = word_break_filter(words);
+    const stream_extras extras = decipher_extras(request, in, out.stream(), summary, words);
     const stream_fault fault = decipher_stream(reader, out.stream(), order.data(), n, buffer.get(),
                                                io_chunk_size, 0, extras);
     const int status = stream_status(run, fault, in_name, out.stream(), out_name);
