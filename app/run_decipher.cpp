@@ -7,6 +7,7 @@
 #include "app/key_line.hpp"
 #include "app/messages.hpp"
 #include "app/platform.hpp"
+#include "app/run_note.hpp"
 #include "app/skipped_bytes_note.hpp"
 #include "app/stream_run.hpp"
 #include "app/tool.hpp"
@@ -78,10 +79,10 @@ void say_what_was_off(const run_context& run, const char* in_name, const letter_
     note_skipped_bytes(run, in_name, reader);
     if (summary.letters == 0)
         run.report(shown_input_name(in_name), tr("no letters"));
-    else if (judge_plaintext(summary.start.data(), summary.start_size, order, n) ==
-             text_verdict::not_russian)
-        run.say(tr("the text does not read as Russian; is the key right? (crack finds a key "
-                   "from the text alone)"));
+    else if (const run_note off = plaintext_note(
+                 judge_plaintext(summary.start.data(), summary.start_size, order, n));
+             off.text != nullptr)
+        run.say(note_text(off).c_str());
 }
 
 int decipher_as_asked(run_context& run, const run_request& request) {
