@@ -179,6 +179,17 @@ link_trail follow_links(const char* name) {
     return trail;
 }
 
+// A stream that writes to fd and owns it; on failure fd is closed, errno kept.
+std::FILE* stream_of(int fd) {
+    std::FILE* file = fdopen(fd, "wb");
+    if (file == nullptr) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+    }
+    return file;
+}
+
 } // namespace
 
 void guard_standard_streams() {
@@ -233,13 +244,7 @@ std::FILE* open_descriptor(int descriptor) {
     const int fd = fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
     if (fd < 0)
         return nullptr;
-    std::FILE* file = fdopen(fd, "wb");
-    if (file == nullptr) {
-        const int error = errno;
-        close(fd);
-        errno = error;
-    }
-    return file;
+    return stream_of(fd);
 }
 
 std::FILE* open_file(const char* name, const char* mode) {
@@ -250,13 +255,7 @@ std::FILE* open_unemptied(const char* name) {
     const int fd = open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0)
         return nullptr;
-    std::FILE* file = fdopen(fd, "wb");
-    if (file == nullptr) {
-        const int error = errno;
-        close(fd);
-        errno = error;
-    }
-    return file;
+    return stream_of(fd);
 }
 
 bool empty_file(std::FILE* file) {

@@ -101,6 +101,17 @@ file_identity identity_of_handle(HANDLE h) {
     return id;
 }
 
+// A stream that writes to fd and owns it; on failure fd is closed, errno kept.
+std::FILE* stream_of(int fd) {
+    std::FILE* file = _fdopen(fd, "wb");
+    if (file == nullptr) {
+        const int error = errno;
+        _close(fd);
+        errno = error;
+    }
+    return file;
+}
+
 } // namespace
 
 int write_failure(std::FILE* stream, int error) {
@@ -157,13 +168,7 @@ std::FILE* open_descriptor(int descriptor) {
     const int fd = _dup(descriptor);
     if (fd < 0)
         return nullptr;
-    std::FILE* file = _fdopen(fd, "wb");
-    if (file == nullptr) {
-        const int error = errno;
-        _close(fd);
-        errno = error;
-    }
-    return file;
+    return stream_of(fd);
 }
 
 std::FILE* open_unemptied(const char* name) {
@@ -171,13 +176,7 @@ std::FILE* open_unemptied(const char* name) {
                           _S_IREAD | _S_IWRITE);
     if (fd < 0)
         return nullptr;
-    std::FILE* file = _fdopen(fd, "wb");
-    if (file == nullptr) {
-        const int error = errno;
-        _close(fd);
-        errno = error;
-    }
-    return file;
+    return stream_of(fd);
 }
 
 bool empty_file(std::FILE* file) {

@@ -2,7 +2,6 @@
 
 #include "analysis/key_search.hpp"
 #include "analysis/verdict.hpp"
-#include "analysis/word_breaks.hpp"
 #include "app/cipher_table.hpp"
 #include "app/encoding_note.hpp"
 #include "app/file_checks.hpp"
@@ -11,6 +10,7 @@
 #include "app/message_format.hpp"
 #include "app/messages.hpp"
 #include "app/platform.hpp"
+#include "app/run_note.hpp"
 #include "app/skipped_bytes_note.hpp"
 #include "app/stream_run.hpp"
 #include "app/tool.hpp"
@@ -73,34 +73,6 @@ void print_candidates(run_context& run, const std::vector<key_candidate>& found,
         std::fputc('\n', run.console());
     }
     run.flush_standard_output();
-}
-
-// A text too short to judge: the narrowing the command line has not asked for yet is offered.
-void say_too_few(const run_context& run, const run_request& request, std::size_t letters) {
-    const bool offer_crib = request.cribs.empty();
-    const bool offer_length = request.shortest == 1 && request.longest == max_key_length;
-    const char* note =
-        offer_crib && offer_length
-            ? tr_plural(letters,
-                        "%zu letter is too few to be sure; a word you expect in the text (--crib) "
-                        "or the key length (--length) narrows the search",
-                        "%zu letters are too few to be sure; a word you expect in the text "
-                        "(--crib) or the key length (--length) narrows the search")
-        : offer_crib
-            ? tr_plural(letters,
-                        "%zu letter is too few to be sure; a word you expect in the text (--crib) "
-                        "narrows the search",
-                        "%zu letters are too few to be sure; a word you expect in the text "
-                        "(--crib) narrows the search")
-        : offer_length
-            ? tr_plural(letters,
-                        "%zu letter is too few to be sure; the key length (--length) narrows the "
-                        "search",
-                        "%zu letters are too few to be sure; the key length (--length) narrows "
-                        "the search")
-            : tr_plural(letters, "%zu letter is too few to be sure",
-                        "%zu letters are too few to be sure");
-    run.say(message_format(note, letters).c_str());
 }
 
 // What the command line asks of the search; false after reporting a crib that cannot be one.
@@ -170,26 +142,18 @@ int crack_as_asked(run_context& run, const run_request& request) {
         return finish_run(run, in, 1);
     if (!request.quiet)
         print_candidates(run, found, buffer.get());
-    // A text that is not Russian has no runner-up worth naming.
-    const text_verdict verdict = judge_candidate(found[0]);
-    if (verdict == text_verdict::not_russian)
-        run.say(message_format(tr("no key gives Russian text; is %s enciphered this way, in "
-                                  "Windows-1251 or UTF-8?"),
-                               shown_input_name(input_name))
-                    .c_str());
-    else if (verdict == text_verdict::too_short_to_tell)
-        say_too_few(run, request, held);
-    else if (found.size() > 1 && close_call(found[0], found[1]))
-        run.say(tr("the runner-up is close; the text may be too short to be sure"));
+    const run_note verdict = candidate_note(
+        judge_candidate(found[0]), found.size() > 1 && close_call(found[0], found[1]),
+        shown_input_name(input_name), held, !request.cribs.empty(),
+        request.shortest != 1 || request.longest != max_key_length);
+    if (verdict.text != nullptr)
+        run.say(note_text(verdict).c_str());
     note_skipped_bytes(run, input_name, reader);
 
     const key_candidate& best = found.front();
     stream_summary summary;
-    stream_extras extras = extras_for(request, in, out.stream());
-    extras.summary = &summary;
     word_breaker words;
-    if (request.words)
-        extras.filter = word_break_filter(words);
+    const stream_extras extras = decipher_extras(request, in, out.stream(), summary, words);
     const stream_fault fault = decipher_stream(reader, out.stream(), best.order.data(), best.n,
                                                buffer.get(), io_chunk_size, held, extras);
     const int status = stream_status(run, fault, input_name, out.stream(), output_name);

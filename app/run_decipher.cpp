@@ -1,13 +1,13 @@
 #include "app/run_decipher.hpp"
 
 #include "analysis/verdict.hpp"
-#include "analysis/word_breaks.hpp"
 #include "app/cipher_table.hpp"
 #include "app/encoding_note.hpp"
 #include "app/file_checks.hpp"
 #include "app/key_line.hpp"
 #include "app/messages.hpp"
 #include "app/platform.hpp"
+#include "app/run_note.hpp"
 #include "app/skipped_bytes_note.hpp"
 #include "app/stream_run.hpp"
 #include "app/tool.hpp"
@@ -79,10 +79,10 @@ void say_what_was_off(const run_context& run, const char* in_name, const letter_
     note_skipped_bytes(run, in_name, reader);
     if (summary.letters == 0)
         run.report(shown_input_name(in_name), tr("no letters"));
-    else if (judge_plaintext(summary.start.data(), summary.start_size, order, n) ==
-             text_verdict::not_russian)
-        run.say(tr("the text does not read as Russian; is the key right? (crack finds a key "
-                   "from the text alone)"));
+    else if (const run_note off = plaintext_note(
+                 judge_plaintext(summary.start.data(), summary.start_size, order, n));
+             off.text != nullptr)
+        run.say(note_text(off).c_str());
 }
 
 int decipher_as_asked(run_context& run, const run_request& request) {
@@ -105,11 +105,8 @@ int decipher_as_asked(run_context& run, const run_request& request) {
 
     const auto buffer = make_io_buffer(io_chunk_size);
     stream_summary summary;
-    stream_extras extras = extras_for(request, in, out.stream());
-    extras.summary = &summary;
     word_breaker words;
-    if (request.words)
-        extras.filter = word_break_filter(words);
+    const stream_extras extras = decipher_extras(request, in, out.stream(), summary, words);
     const stream_fault fault = decipher_stream(reader, out.stream(), order.data(), n, buffer.get(),
                                                io_chunk_size, 0, extras);
     const int status = stream_status(run, fault, in_name, out.stream(), out_name);

@@ -1,16 +1,10 @@
 #include "app/skipped_bytes_note.hpp"
 
 #include "app/command_line.hpp"
-#include "app/message_format.hpp"
-#include "app/messages.hpp"
+#include "app/run_note.hpp"
 
 void note_skipped_bytes(const run_context& run, const char* name, const letter_reader& reader) {
-    const std::size_t skipped = skipped_bytes(reader);
-    if (skipped == 0)
-        return;
-    run.report(shown_input_name(name),
-               message_format(tr_plural(skipped, "%zu byte is not UTF-8; skipped",
-                                        "%zu bytes are not UTF-8; skipped"),
-                              skipped)
-                   .c_str());
+    const run_note note = skipped_bytes_note(reader);
+    if (note.text != nullptr)
+        run.report(shown_input_name(name), note_text(note).c_str());
 }

@@ -1,6 +1,7 @@
 // The block loops as a tool runs them: what they are told of the run, and what their fault says.
 #pragma once
 
+#include "analysis/word_breaks.hpp"
 #include "app/command_line.hpp"
 #include "app/run_context.hpp"
 #include "cipher/letter_reader.hpp"
@@ -19,3 +20,15 @@ stream_extras extras_for(const run_request& request, std::FILE* in, std::FILE* o
 
 // The text read in the encoding --from names, if it names one, instead of the judged one.
 void read_as_asked(const run_request& request, letter_reader& reader);
+
+// What decipher_stream is given in decipher's and crack's runs: extras_for's, the plaintext's
+// start kept in summary, and under --words the word breaks of words. Inline, as encipher links
+// the rest of this without the word model.
+inline stream_extras decipher_extras(const run_request& request, std::FILE* in, std::FILE* out,
+                                     stream_summary& summary, word_breaker& words) {
+    stream_extras extras = extras_for(request, in, out);
+    extras.summary = &summary;
+    if (request.words)
+        extras.filter = word_break_filter(words);
+    return extras;
+}

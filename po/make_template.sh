@@ -10,10 +10,12 @@ bugs=$(sed -n 's/.*<\(.*@.*\)>.*/\1/p' cmake/packaging.cmake)
 output=${1:-po/decipher.pot}
 keywords=(--from-code=UTF-8 --keyword= --keyword=tr --keyword=tr_plural:2,3 --keyword=tr_noop
   --add-comments=TRANSLATORS: --add-location=file)
-# The page's core marks its own notes told(text); the texts it places, the tools have too.
+# The page's core marks its own notes told(text); the texts it places, the tools have too. The
+# notes both give are counted_note(n, one, many) where they are plural.
 xgettext --language=C++ "${keywords[@]}" \
   --package-name=decipher --package-version="$version" --msgid-bugs-address="$bugs" \
-  --keyword=told --output="$output" $(LC_ALL=C ls app/*.cpp) web/core_api.cpp
+  --keyword=told --keyword=counted_note:2,3 --output="$output" \
+  $(LC_ALL=C ls app/*.cpp) web/core_api.cpp
 xgettext --language=JavaScript "${keywords[@]}" --join-existing --output="$output" web/app.js
 # The page's data-tr labels as tr_noop calls on their own lines, read from a copy under the same
 # name so the template points at web/index.html.

@@ -4,6 +4,7 @@
 #include "analysis/verdict.hpp"
 #include "analysis/word_breaks.hpp"
 #include "app/key_charset.hpp"
+#include "app/run_note.hpp"
 #include "cipher/key_order.hpp"
 #include "cipher/letter_reader.hpp"
 #include "cipher/text_stream.hpp"
@@ -73,6 +74,14 @@ note told(const char* text, std::string arg = {}) {
     return said;
 }
 
+// A note the tools give too, as they give it.
+note told(const run_note& shared) {
+    note said = told(shared.text, shared.arg);
+    said.plural = shared.plural;
+    said.n = shared.n;
+    return said;
+}
+
 note about(const char* where, std::string where_arg, const char* text, std::string arg = {}) {
     note said = told(text, std::move(arg));
     said.placed = true;
@@ -116,17 +125,33 @@ std::FILE* open_text(const std::uint8_t* text, std::size_t size) {
     return fmemopen(const_cast<std::uint8_t*>(text), size, "rb");
 }
 
-// The reader of text, its encoding decided as the tools decide it; false for UTF-16, refused.
-bool open_reader(std::FILE* in, letter_reader& reader) {
-    reader = make_letter_reader(in);
-    read_byte_order_mark(reader);
-    decide_encoding(reader);
-    return reader.encoding != text_encoding::utf16;
-}
+// A run's text, read as the tools read theirs, its encoding decided as they decide it.
+struct held_text {
+    std::FILE* in;
+    letter_reader reader;
+
+    held_text(const std::uint8_t* text, std::size_t size) : in(open_text(text, size)) {
+        if (in == nullptr)
+            return;
+        reader = make_letter_reader(in);
+        read_byte_order_mark(reader);
+        decide_encoding(reader);
+    }
+    held_text(const held_text&) = delete;
+    held_text& operator=(const held_text&) = delete;
+    ~held_text() {
+        if (in != nullptr)
+            std::fclose(in);
+    }
+    // UTF-16, which the tools refuse.
+    bool refused() const { return reader.encoding == text_encoding::utf16; }
+};
 
 const char* const utf16_refused = "UTF-16 text; save it as UTF-8 or Windows-1251";
 
-stream_extras extras_for(int output) {
+// The block loop's extras: the output in the encoding output names, the plaintext's start kept
+// in summary, and when words, the word breaks of breaker.
+stream_extras extras_for(int output, bool words, stream_summary& summary, word_breaker& breaker) {
     stream_extras extras;
     extras.reads_wait = false;
     extras.reader_thread = false; // no threads in the page's build
@@ -134,6 +159,9 @@ stream_extras extras_for(int output) {
         extras.output = text_encoding::windows_1251;
     else if (output == 1)
         extras.output = text_encoding::utf8;
+    extras.summary = &summary;
+    if (words)
+        extras.filter = word_break_filter(breaker);
     return extras;
 }
 
@@ -233,12 +261,11 @@ int take_key(run_answer& answer, const char* typed, std::array<std::int32_t, max
 }
 
 void note_skipped(run_answer& answer, const letter_reader& reader) {
-    const std::size_t skipped = skipped_bytes(reader);
-    if (skipped == 0)
+    const run_note skipped = skipped_bytes_note(reader);
+    if (skipped.text == nullptr)
         return;
-    note said = about(nullptr, "", "%zu byte is not UTF-8; skipped");
-    said.plural = "%zu bytes are not UTF-8; skipped";
-    said.n = skipped;
+    note said = told(skipped);
+    said.placed = true;
     answer.notes.push_back(said);
 }
 
@@ -255,38 +282,11 @@ void append_summary(std::string& json, text_encoding input, text_encoding output
 // A crack whose best candidate's text is not Russian, too short or a close call, as crack says.
 void note_verdict(run_answer& answer, const std::vector<key_candidate>& found, std::size_t held,
                   bool crib, bool length, const char* name) {
-    const text_verdict verdict = judge_candidate(found[0]);
-    if (verdict == text_verdict::not_russian) {
-        answer.notes.push_back(
-            told("no key gives Russian text; is %s enciphered this way, in Windows-1251 or UTF-8?",
-                 name));
-    } else if (verdict == text_verdict::too_short_to_tell) {
-        note said;
-        said.n = held;
-        if (!crib && !length) {
-            said.text = "%zu letter is too few to be sure; a word you expect in the text "
-                        "(--crib) or the key length (--length) narrows the search";
-            said.plural = "%zu letters are too few to be sure; a word you expect in the text "
-                          "(--crib) or the key length (--length) narrows the search";
-        } else if (!crib) {
-            said.text = "%zu letter is too few to be sure; a word you expect in the text "
-                        "(--crib) narrows the search";
-            said.plural = "%zu letters are too few to be sure; a word you expect in the text "
-                          "(--crib) narrows the search";
-        } else if (!length) {
-            said.text = "%zu letter is too few to be sure; the key length (--length) narrows the "
-                        "search";
-            said.plural = "%zu letters are too few to be sure; the key length (--length) narrows "
-                          "the search";
-        } else {
-            said.text = "%zu letter is too few to be sure";
-            said.plural = "%zu letters are too few to be sure";
-        }
-        answer.notes.push_back(said);
-    } else if (found.size() > 1 && close_call(found[0], found[1])) {
-        answer.notes.push_back(
-            told("the runner-up is close; the text may be too short to be sure"));
-    }
+    const run_note said = candidate_note(judge_candidate(found[0]),
+                                         found.size() > 1 && close_call(found[0], found[1]), name,
+                                         held, crib, length);
+    if (said.text != nullptr)
+        answer.notes.push_back(told(said));
 }
 
 void append_candidates(std::string& json, const std::vector<key_candidate>& found,
@@ -320,29 +320,21 @@ void append_candidates(std::string& json, const std::vector<key_candidate>& foun
 extern "C" {
 
 int core_encoding(const std::uint8_t* text, std::size_t size) {
-    std::FILE* in = open_text(text, size);
-    if (in == nullptr)
-        return 0;
-    letter_reader reader;
-    open_reader(in, reader);
-    std::fclose(in);
-    return static_cast<int>(reader.encoding);
+    const held_text held(text, size);
+    return held.in != nullptr ? static_cast<int>(held.reader.encoding) : 0;
 }
 
 const char* core_cipher(int way, const std::uint8_t* text, std::size_t size, const char* key,
                         const char* name, int output, int words) {
     run_answer answer;
-    std::FILE* in = open_text(text, size);
-    letter_reader reader;
-    if (!open_reader(in, reader)) {
-        std::fclose(in);
+    held_text held(text, size);
+    if (held.refused())
         return refuse(answer, about(nullptr, "", utf16_refused), name);
-    }
+    letter_reader& reader = held.reader;
     std::array<std::int32_t, max_key_length> order{};
     std::string shown;
     const int n = take_key(answer, key, order, shown);
     if (n == 0) {
-        std::fclose(in);
         const note said = answer.notes.back();
         answer.notes.pop_back();
         return refuse(answer, said, name);
@@ -354,12 +346,9 @@ const char* core_cipher(int way, const std::uint8_t* text, std::size_t size, con
     const auto buffer = make_io_buffer(io_chunk_size);
     memory_output out;
     stream_summary summary;
-    stream_extras extras = extras_for(output);
-    extras.summary = &summary;
-    stream_fault fault;
     word_breaker breaker;
-    if (words != 0 && !enciphering)
-        extras.filter = word_break_filter(breaker);
+    const stream_extras extras = extras_for(output, words != 0 && !enciphering, summary, breaker);
+    stream_fault fault;
     if (enciphering) {
         reader.yo_as_ye = true;
         fault = encipher_stream(reader, out.stream, order.data(), n, buffer.get(), io_chunk_size,
@@ -368,7 +357,6 @@ const char* core_cipher(int way, const std::uint8_t* text, std::size_t size, con
         fault = decipher_stream(reader, out.stream, order.data(), n, buffer.get(), io_chunk_size, 0,
                                 extras);
     }
-    std::fclose(in);
     out.keep();
     if (fault.failure != stream_failure::none)
         return refuse(answer, told("Cannot allocate memory"), name);
@@ -381,11 +369,12 @@ const char* core_cipher(int way, const std::uint8_t* text, std::size_t size, con
         answer.notes.push_back(said);
     }
     note_skipped(answer, reader);
-    if (!enciphering && summary.letters > 0 &&
-        judge_plaintext(summary.start.data(), summary.start_size, order.data(), n) ==
-            text_verdict::not_russian)
-        answer.notes.push_back(told("the text does not read as Russian; is the key right? (crack "
-                                    "finds a key from the text alone)"));
+    if (!enciphering && summary.letters > 0) {
+        const run_note off = plaintext_note(
+            judge_plaintext(summary.start.data(), summary.start_size, order.data(), n));
+        if (off.text != nullptr)
+            answer.notes.push_back(told(off));
+    }
 
     append_summary(answer.json, reader.encoding, extras.output.value_or(reader.encoding),
                    summary.letters);
@@ -398,12 +387,10 @@ const char* core_cipher(int way, const std::uint8_t* text, std::size_t size, con
 const char* core_crack(const std::uint8_t* text, std::size_t size, const char* crib, int shortest,
                        int longest, int top, const char* name, int output, int words) {
     run_answer answer;
-    std::FILE* in = open_text(text, size);
-    letter_reader reader;
-    if (!open_reader(in, reader)) {
-        std::fclose(in);
+    held_text held(text, size);
+    if (held.refused())
         return refuse(answer, about(nullptr, "", utf16_refused), name);
-    }
+    letter_reader& reader = held.reader;
     search_options options;
     for (int n = std::max(shortest, 1); n <= std::min(longest, max_key_length); ++n)
         options.lengths.push_back(n);
@@ -413,48 +400,37 @@ const char* core_crack(const std::uint8_t* text, std::size_t size, const char* c
         std::string windows_1251;
         std::string no_form;
         utf8_to_windows_1251(crib_text, windows_1251, no_form);
-        if (!no_form.empty()) {
-            std::fclose(in);
+        if (!no_form.empty())
             return refuse(
                 answer, about("crib \"%s\"", crib_text, "\"%s\" has no Windows-1251 form", no_form),
                 name);
-        }
         options.cribs.push_back(crib_letters(
             reinterpret_cast<const std::uint8_t*>(windows_1251.data()), windows_1251.size()));
-        if (options.cribs.back().empty()) {
-            std::fclose(in);
+        if (options.cribs.back().empty())
             return refuse(answer, about("crib \"%s\"", crib_text, "no letters"), name);
-        }
     }
     const auto buffer = make_io_buffer(io_chunk_size);
-    const std::size_t held = read_letters(reader, buffer.get(), search_letters + 1);
-    if (held == 0) {
-        std::fclose(in);
+    const std::size_t held_letters = read_letters(reader, buffer.get(), search_letters + 1);
+    if (held_letters == 0)
         return refuse(answer, about(nullptr, "", "no letters"), name);
-    }
-    const bool complete = held <= search_letters;
-    const auto found = find_keys(buffer.get(), std::min(held, search_letters), complete, options);
-    if (found.empty()) {
-        std::fclose(in);
+    const bool complete = held_letters <= search_letters;
+    const auto found =
+        find_keys(buffer.get(), std::min(held_letters, search_letters), complete, options);
+    if (found.empty())
         return refuse(answer, about(nullptr, "", "no key gives a plaintext holding the crib"),
                       name);
-    }
     append_candidates(answer.json, found, buffer.get());
-    note_verdict(answer, found, held, !options.cribs.empty(),
+    note_verdict(answer, found, held_letters, !options.cribs.empty(),
                  shortest > 1 || longest < max_key_length, name);
     note_skipped(answer, reader);
 
     const key_candidate& best = found.front();
     memory_output out;
     stream_summary summary;
-    stream_extras extras = extras_for(output);
-    extras.summary = &summary;
     word_breaker breaker;
-    if (words != 0)
-        extras.filter = word_break_filter(breaker);
+    const stream_extras extras = extras_for(output, words != 0, summary, breaker);
     const stream_fault fault = decipher_stream(reader, out.stream, best.order.data(), best.n,
-                                               buffer.get(), io_chunk_size, held, extras);
-    std::fclose(in);
+                                               buffer.get(), io_chunk_size, held_letters, extras);
     out.keep();
     if (fault.failure != stream_failure::none)
         return refuse(answer, told("Cannot allocate memory"), name);
