@@ -77,6 +77,9 @@ int run_child(const child_setup& setup) {
             const rlimit limit{setup.memory_limit, setup.memory_limit};
             setrlimit(RLIMIT_AS, &limit);
         }
+        // A signal ignored by whoever started the tests (nohup) would stay ignored in the tool.
+        if (setup.signal != 0)
+            std::signal(setup.signal, SIG_DFL);
         if (setup.locale != nullptr)
             setenv("LC_ALL", setup.locale, 1);
         unsetenv("LANGUAGE"); // the test's own would reach every row
